@@ -1,0 +1,40 @@
+#include "camera/notifier.h"
+
+#include <cstdio>
+
+namespace ctrl {
+namespace {
+
+class StderrNotifier final : public Notifier {
+ public:
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
+    if (caption.empty()) {
+      std::fprintf(stderr, "%s\n", text.c_str());
+    } else {
+      std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
+  }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    ShowMessage(text + " (answered No)", caption, MessageIcon::Question);
+    return false;
+  }
+};
+
+StderrNotifier& FallbackNotifier() {
+  static StderrNotifier notifier;
+  return notifier;
+}
+
+Notifier* installed = nullptr;
+
+}  // namespace
+
+Notifier& CurrentNotifier() { return installed != nullptr ? *installed : FallbackNotifier(); }
+
+void InstallNotifier(Notifier* notifier) { installed = notifier; }
+
+void ShowExclamation(const std::string& text, const std::string& caption) {
+  CurrentNotifier().ShowMessage(text, caption, MessageIcon::Exclamation);
+}
+
+}  // namespace ctrl
