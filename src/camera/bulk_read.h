@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+
+#include "camera/command_engine.h"
+#include "camera/parameter_database.h"
+#include "camera/progress.h"
+
+namespace ctrl {
+
+// The selection index of the CCM Selector control, which decides whether a colour camera's
+// matrix coefficients are readable; -1 for no selection.
+using CcmSelectorIndex = std::function<int()>;
+
+struct BulkReadResult {
+  int read = 0;    // rows the camera answered
+  int failed = 0;  // rows that kept their previous value
+};
+
+// Reads every readable row the connected model has, in table order, into the current values
+// (a failed read keeps the previous value). Factory rows only when factory mode is exactly 1.
+// The caller shows and commits the values afterwards.
+BulkReadResult ReadAllParameters(Command& engine, ParameterDatabase& database, int factory_mode,
+                                 const CcmSelectorIndex& ccm_selector_index, Progress& progress);
+
+}  // namespace ctrl

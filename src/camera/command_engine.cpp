@@ -1,0 +1,201 @@
+#include "camera/command_engine.h"
+
+#include "camera/notifier.h"
+
+namespace ctrl {
+namespace {
+
+std::string_view StripLineEnd(std::string_view text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+Command::Command(ByteChannel& channel, Clock& clock, CommandTable& table,
+                 OnlineStatusPublisher& status)
+    : channel_(&channel), clock_(clock), table_(table), status_(status) {}
+
+void Command::Trace(std::string_view prefix, std::string_view text) {
+  if (trace_ == nullptr) return;
+  std::string line(prefix);
+  line.append(text);
+  trace_->TraceLine(line);
+}
+
+bool Command::AcceptByte(char byte) {
+  std::string line;
+  switch (assembler_.Push(byte, line)) {
+    case LineAssembler::Result::kLine:
+      Trace("Rx: ", line);
+      received_lines_.push_back(std::move(line));
+      return true;
+    case LineAssembler::Result::kOverflow:
+      CurrentNotifier().ShowMessage("RS-232C receiving buffer overflowed", "Communication Error",
+                                    MessageIcon::Exclamation);
+      return false;
+    case LineAssembler::Result::kNone:
+      return false;
+  }
+  return false;
+}
+
+bool Command::ReceiveLine() {
+  bool got_line = false;
+  char byte;
+  // Only what has already arrived: a zero time-out makes exactly one attempt per byte.
+  while (channel_->Read(&byte, 1, 0) == 1) {
+    if (AcceptByte(byte)) got_line = true;
+  }
+  return got_line;
+}
+
+void Command::ClearReceive() {
+  assembler_.Clear();
+  received_lines_.clear();
+}
+
+std::string Command::TakeLine() {
+  if (received_lines_.empty()) return {};
+  std::string line = std::move(received_lines_.front());
+  received_lines_.pop_front();
+  return line;
+}
+
+void Command::SendText(std::string_view text) {
+  channel_->Write(text);
+  Trace("Tx: ", StripLineEnd(text));
+}
+
+Command::Wait Command::WaitForLine(int64_t deadline_us, std::string& line) {
+  while (received_lines_.empty()) {
+    int64_t remaining_us = deadline_us - clock_.NowUs();
+    if (remaining_us <= 0) return Wait::kTimeout;
+    int timeout_ms = static_cast<int>((remaining_us + 999) / 1000);
+    char byte;
+    if (channel_->Read(&byte, 1, timeout_ms) == 1) AcceptByte(byte);
+  }
+  line = TakeLine();
+  return Wait::kLine;
+}
+
+bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
+                       int timeout_ms) {
+  ++exchanges_;
+  ClearReceive();
+  // A late reply to an earlier, timed-out request must not answer this one.
+  channel_->DiscardInput();
+  SendText(request);
+  const int64_t deadline_us = clock_.NowUs() + int64_t{timeout_ms} * 1000;
+
+  std::string line;
+  bool skip_prompt = false;
+  for (;;) {
+    if (WaitForLine(deadline_us, line) == Wait::kTimeout) {
+      status_.Report(false);
+      return false;
+    }
+    if (skip_prompt && line == kPromptLine) {
+      skip_prompt = false;
+      continue;
+    }
+    skip_prompt = false;
+    // A value line that names another register belongs to an earlier request.
+    int64_t named = ReplyRegisterNumber(line);
+    if (named >= 0 && named != static_cast<int64_t>(reg)) {
+      skip_prompt = true;
+      continue;
+    }
+    break;
+  }
+
+  if (line.find('=') == std::string::npos) return false;
+  if (is_read && value != nullptr) {
+    // The value is delivered even when the prompt check fails afterwards.
+    ReplyFields fields;
+    ParseReply(line, table_, device_.kind, fields);
+    *value = AutoBaseToInt32(fields.value_text);
+  }
+
+  if (WaitForLine(deadline_us, line) == Wait::kTimeout) {
+    status_.Report(false);
+    return false;
+  }
+  if (line == kPromptLine) {
+    status_.Report(true);
+    return true;
+  }
+  ReceiveLine();
+  return false;
+}
+
+bool Command::ReadRegister(uint32_t reg, int32_t& value, int timeout_ms) {
+  return Exchange(reg, FormatReadRequest(reg), true, &value, timeout_ms);
+}
+
+bool Command::WriteRegister(uint32_t reg, int32_t value, int timeout_ms) {
+  return Exchange(reg, FormatWriteRequest(reg, static_cast<uint32_t>(value)), false, nullptr,
+                  timeout_ms);
+}
+
+bool Command::ReadCommand(int command_id, int32_t& value, int timeout_ms) {
+  if (command_id < 0 || command_id >= CommandTable::kCount) return false;
+  return ReadRegister(table_.GetCommandRegister(command_id), value, timeout_ms);
+}
+
+bool Command::WriteCommand(int command_id, int32_t value, int timeout_ms) {
+  if (command_id < 0 || command_id >= CommandTable::kCount) return false;
+  return WriteRegister(table_.GetCommandRegister(command_id), value, timeout_ms);
+}
+
+bool Command::ReadText(int command_id, int byte_count, std::string& text, int timeout_ms) {
+  if (command_id < 0 || command_id >= CommandTable::kCount) return false;
+  uint32_t reg = table_.GetCommandRegister(command_id);
+  for (int read = 0; read < byte_count; read += 4, reg += 4) {
+    int32_t value = 0;
+    if (!ReadRegister(reg, value, timeout_ms)) return false;
+    if (AppendTextRegister(static_cast<uint32_t>(value), text)) break;
+  }
+  return true;
+}
+
+bool Command::WriteText(int command_id, std::string_view text, int timeout_ms) {
+  if (command_id < 0 || command_id >= CommandTable::kCount) return false;
+  uint32_t reg = table_.GetCommandRegister(command_id);
+  for (uint32_t value : PackTextRegisters(text)) {
+    if (!WriteRegister(reg, static_cast<int32_t>(value), timeout_ms)) return false;
+    reg += 4;
+  }
+  return true;
+}
+
+bool Command::CheckModel() {
+  std::string name;
+  if (!ReadText(cmd::kModelName, kIdentityTextBytes, name, kModelNameTimeoutMs)) return false;
+  device_.kind = KindOfModelName(name);
+  if (device_.kind == ModelKind::Unsupported) {
+    ShowExclamation("Unsupported model: \"" + name + "\"");
+  }
+  device_.name = name;
+  return true;
+}
+
+void Command::UpdateDeviceVersion() {
+  device_.version_number = 0;
+  std::string version;
+  if (ReadText(cmd::kDeviceVersion, kIdentityTextBytes, version, kDefaultTimeoutMs)) {
+    device_.version_number = DeviceVersionNumber(version);
+  }
+}
+
+bool Command::ParseLine(std::string_view line, int& command_id, std::string& name,
+                        int32_t& value) const {
+  ReplyFields fields;
+  if (!ParseReply(line, table_, device_.kind, fields)) return false;
+  command_id = fields.command_id;
+  name = fields.name;
+  value = fields.integer_value;
+  return true;
+}
+
+}  // namespace ctrl

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "camera/byte_channel.h"
+#include "camera/clock.h"
+#include "camera/command_table.h"
+#include "camera/device_model.h"
+#include "camera/online_status.h"
+#include "camera/protocol.h"
+#include "camera/trace_sink.h"
+
+namespace ctrl {
+
+// Time-outs of the exchanges, in milliseconds.
+inline constexpr int kDefaultTimeoutMs = 5000;
+inline constexpr int kModelNameTimeoutMs = 1000;
+inline constexpr int kDeviceResetTimeoutMs = 1000;
+inline constexpr int kCalibrationTimeoutMs = 10000;
+inline constexpr int kIdentityTextBytes = 64;
+
+// The only component that talks to the camera: one synchronous register exchange at a time.
+// Every exchange discards what is already waiting, sends its request and returns as soon as the
+// value line and the "OK>" prompt are in, or when the time-out has passed.
+class Command {
+ public:
+  Command(ByteChannel& channel, Clock& clock, CommandTable& table, OnlineStatusPublisher& status);
+
+  void set_trace_sink(TraceSink* sink) { trace_ = sink; }
+  void set_channel(ByteChannel& channel) { channel_ = &channel; }
+  DeviceModel& device() { return device_; }
+  const DeviceModel& device() const { return device_; }
+  CommandTable& table() { return table_; }
+
+  bool ReadRegister(uint32_t reg, int32_t& value, int timeout_ms);
+  bool WriteRegister(uint32_t reg, int32_t value, int timeout_ms);
+  bool ReadCommand(int command_id, int32_t& value, int timeout_ms);
+  bool WriteCommand(int command_id, int32_t value, int timeout_ms);
+  // Appends the text of the registers starting at the command's register to `text`.
+  bool ReadText(int command_id, int byte_count, std::string& text, int timeout_ms);
+  bool WriteText(int command_id, std::string_view text, int timeout_ms);
+  // Reads the model name and classifies it; false when the name could not be read.
+  bool CheckModel();
+  // Reads the Device Version text and stores its digits as the version number (0 on failure).
+  void UpdateDeviceVersion();
+  // The reply grammar applied to one line (settings-file lines): command id, name and value.
+  bool ParseLine(std::string_view line, int& command_id, std::string& name, int32_t& value) const;
+
+  // Collects bytes already received into complete lines (no waiting); true when at least one
+  // line was added. The idle timer calls this.
+  bool ReceiveLine();
+  void ClearReceive();
+  bool HasLine() const { return !received_lines_.empty(); }
+  // Removes and returns the oldest received line; empty when there is none.
+  std::string TakeLine();
+  // The idle drain, every 25 ms between exchanges: traces lines that arrive unasked.
+  void OnIdleTimer() { ReceiveLine(); }
+  // Sends a raw text (the terminal's typed lines) and traces it.
+  void SendText(std::string_view text);
+
+  uint64_t exchanges() const { return exchanges_; }
+
+ private:
+  enum class Wait { kLine, kTimeout };
+  bool Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
+                int timeout_ms);
+  // Waits for the next complete line until the deadline.
+  Wait WaitForLine(int64_t deadline_us, std::string& line);
+  // Feeds one received byte to the line assembler.
+  bool AcceptByte(char byte);
+  void Trace(std::string_view prefix, std::string_view text);
+
+  ByteChannel* channel_;
+  Clock& clock_;
+  CommandTable& table_;
+  OnlineStatusPublisher& status_;
+  TraceSink* trace_ = nullptr;
+  DeviceModel device_;
+  LineAssembler assembler_;
+  std::deque<std::string> received_lines_;
+  uint64_t exchanges_ = 0;
+};
+
+}  // namespace ctrl
