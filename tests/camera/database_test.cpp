@@ -1,0 +1,216 @@
+// Catches lookups that fail silently or with the wrong text, a change protocol that commits what
+// the camera refused or writes rows past a failure, and a bulk read that reads what the model
+// lacks or loses values on a silent camera.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "camera/bulk_read.h"
+#include "camera/command_engine.h"
+#include "camera/parameter_database.h"
+#include "support/recording_notifier.h"
+
+namespace ctrl {
+namespace {
+
+// Answers at once from a register map; refuses writes to registers in `refused`; says nothing
+// while `silent` is set.
+class MapChannel final : public ByteChannel {
+ public:
+  explicit MapChannel(FakeClock& clock) : clock_(clock) {}
+  bool Write(std::string_view bytes) override {
+    std::string request(bytes);
+    requests.push_back(request);
+    if (silent) return true;
+    char op[4] = {};
+    unsigned reg = 0;
+    unsigned value = 0;
+    int fields = std::sscanf(request.c_str(), "%2s 0x%X %u", op, &reg, &value);
+    if (fields == 3 && std::string(op) == "wr") {
+      if (refused.count(reg) != 0) {
+        out_ += "Error: value refused\r\nOK>\r\n";
+        return true;
+      }
+      registers[reg] = static_cast<int32_t>(value);
+    }
+    out_ += "0x" + Hex(reg) + "=" + std::to_string(registers[reg]) + "\r\nOK>\r\n";
+    return true;
+  }
+  int Read(char* buffer, int length, int timeout_ms) override {
+    int n = 0;
+    while (n < length && pos_ < out_.size()) buffer[n++] = out_[pos_++];
+    if (n == 0) clock_.AdvanceUs(int64_t{timeout_ms} * 1000);
+    return n;
+  }
+  void DiscardInput() override { pos_ = out_.size(); }
+
+  std::map<uint32_t, int32_t> registers;
+  std::set<uint32_t> refused;
+  std::vector<std::string> requests;
+  bool silent = false;
+
+ private:
+  static std::string Hex(unsigned v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", v);
+    return text;
+  }
+  FakeClock& clock_;
+  std::string out_;
+  size_t pos_ = 0;
+};
+
+struct ControlsRecorder final : ControlSetter {
+  void SetControlValue(int control_id, int32_t value) override { shown[control_id] = value; }
+  std::map<int, int32_t> shown;
+};
+
+class DatabaseTest : public ::testing::Test {
+ protected:
+  DatabaseTest() : channel_(clock_), engine_(channel_, clock_, table_, status_) {}
+  std::vector<std::string> Writes() const {
+    std::vector<std::string> writes;
+    for (const auto& r : channel_.requests) {
+      if (r.rfind("wr", 0) == 0) writes.push_back(r);
+    }
+    return writes;
+  }
+
+  test::RecordingNotifier notifier_;
+  FakeClock clock_;
+  CommandTable table_;
+  OnlineStatusPublisher status_;
+  MapChannel channel_;
+  Command engine_;
+  ParameterDatabase db_;
+};
+
+TEST_F(DatabaseTest, LookupsOfUnknownKeysShowTheirMessageAndFailureValue) {
+  int32_t min = 11, max = 12;
+  EXPECT_EQ(db_.CtrlId2TblIndex(1000), -1);
+  EXPECT_EQ(db_.ToCmdId(1000), -1);
+  EXPECT_EQ(db_.ToCtrlId(0), -1);
+  EXPECT_EQ(db_.GetDataValue(1000), -1);
+  EXPECT_EQ(db_.GetSynchronisedValue(1000), -1);
+  EXPECT_EQ(db_.SetDataValue(1000, 5), 0);
+  EXPECT_EQ(db_.GetRange(1000, min, max), 0);
+  EXPECT_EQ(db_.GetSpinRangeMode(1000), -1);
+  EXPECT_EQ(db_.IsFactoryParam(1000), 0);
+  EXPECT_EQ(db_.IsInSettingsFile(1000), 0);
+  EXPECT_EQ(min, 11);
+  EXPECT_EQ(max, 12);
+  EXPECT_EQ(notifier_.Texts(),
+            (std::vector<std::string>{
+                "Unexpected error occurred in CtrlId2TblIndex().",
+                "Unexpected error occurred in ToCmdId().",
+                "Unexpected error occurred in ToCtrlId(): Command id is 0",
+                "Unexpected error occurred in GetDataValue().",
+                "Unexpected error occurred in GetDataValue().",
+                "Unexpected error occurred in SetDataValue().",
+                "Unexpected error occurred in CtrlId2TblIndex().",
+                "Unexpected error occurred in CtrlId2TblIndex().",
+                "ERROR: IsFactoryParam(): Control id \"1000: 0x3e8\" is not registered in database "
+                "table"}));
+  for (const auto& m : notifier_.messages) EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+}
+
+TEST_F(DatabaseTest, KnownKeysAnswerWithoutMessages) {
+  int32_t min = 0, max = 0;
+  EXPECT_EQ(db_.ToCmdId(1704), 30);
+  EXPECT_EQ(db_.ToCtrlId(30), 1704);
+  EXPECT_EQ(db_.GetDataValue(1696), 8192);
+  EXPECT_EQ(db_.GetRange(1706, min, max), 1);
+  EXPECT_EQ(min, -4095);
+  EXPECT_EQ(max, 4095);
+  EXPECT_EQ(db_.IsFactoryParam(1688), 0);
+  EXPECT_EQ(db_.CountReadableRows(), 81);
+  EXPECT_EQ(db_.CountReadableUserRows(), 81);
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+TEST_F(DatabaseTest, BeforeTheFirstCommitEveryNonZeroDefaultIsPending) {
+  EXPECT_EQ(db_.WritePendingChanges(engine_), 1);
+  int non_zero = 0;
+  for (const auto& row : db_.rows()) non_zero += row.current_value != 0;
+  EXPECT_EQ(static_cast<int>(Writes().size()), non_zero);
+  EXPECT_EQ(channel_.registers[0x01303040], 8192);
+}
+
+TEST_F(DatabaseTest, AcceptedChangeCommitsEveryRow) {
+  db_.CommitAll();
+  ControlsRecorder controls;
+  EXPECT_TRUE(db_.ApplyChange(1704, 1234, engine_, &controls));
+  EXPECT_EQ(Writes(), std::vector<std::string>{"wr 0x01001010 1234\r\n"});
+  EXPECT_EQ(db_.GetSynchronisedValue(1704), 1234);
+  EXPECT_TRUE(controls.shown.empty());
+}
+
+TEST_F(DatabaseTest, RefusedChangeRollsTheControlBackAndKeepsOthersPending) {
+  db_.CommitAll();
+  channel_.refused.insert(0x01001010);
+  db_.SetDataValue(1701, 9000);  // pending from before, later in table order
+  ControlsRecorder controls;
+  EXPECT_FALSE(db_.ApplyChange(1704, 1234, engine_, &controls));
+  EXPECT_EQ(db_.GetDataValue(1704), 4000);
+  EXPECT_EQ(controls.shown, (std::map<int, int32_t>{{1704, 4000}}));
+  // The write stopped at the failure: the later pending row was not written yet.
+  EXPECT_EQ(Writes(), std::vector<std::string>{"wr 0x01001010 1234\r\n"});
+  EXPECT_EQ(db_.GetDataValue(1701), 9000);
+  EXPECT_NE(db_.GetSynchronisedValue(1701), 9000);
+
+  channel_.refused.clear();
+  EXPECT_TRUE(db_.ApplyChange(1712, 200, engine_, &controls));
+  EXPECT_EQ(channel_.registers[0x0100101C], 9000);
+  EXPECT_EQ(channel_.registers[0x01203C00], 200);
+}
+
+TEST_F(DatabaseTest, SilentCameraRollsBackAndReportsOffline) {
+  db_.CommitAll();
+  channel_.silent = true;
+  ControlsRecorder controls;
+  EXPECT_FALSE(db_.ApplyChange(1708, 512, engine_, &controls));
+  EXPECT_EQ(controls.shown[1708], 256);
+  EXPECT_FALSE(status_.online());
+}
+
+TEST_F(DatabaseTest, BulkReadReadsOnlyWhatTheModelHas) {
+  engine_.device().kind = ModelKind::Mono;
+  channel_.registers[0x01001010] = 777;
+  NullProgress progress;
+  BulkReadResult result = ReadAllParameters(engine_, db_, 0, nullptr, progress);
+  EXPECT_EQ(db_.GetDataValue(1704), 777);
+  EXPECT_EQ(result.failed, 0);
+  for (const auto& r : channel_.requests) {
+    EXPECT_NE(r, "rd 0x01103000\r\n") << "CSC Enable is not on mono cameras";
+  }
+  int available = 0;
+  for (const auto& row : db_.rows()) {
+    available += CommandTable::IsCommandAvailable(row.command_id, ModelKind::Mono, -1);
+  }
+  EXPECT_EQ(result.read, available);
+}
+
+TEST_F(DatabaseTest, BulkReadOnSilentCameraKeepsDefaultsThenOnlyTheChangeIsWritten) {
+  engine_.device().kind = ModelKind::Mono;
+  channel_.silent = true;
+  NullProgress progress;
+  BulkReadResult result = ReadAllParameters(engine_, db_, 0, nullptr, progress);
+  EXPECT_EQ(result.read, 0);
+  EXPECT_EQ(db_.GetDataValue(1696), 8192);
+  db_.CommitAll();
+  channel_.silent = false;
+  channel_.requests.clear();
+  EXPECT_TRUE(db_.ApplyChange(1704, 50, engine_, nullptr));
+  EXPECT_EQ(Writes().size(), 1u);
+}
+
+TEST_F(DatabaseTest, UnsupportedModelReadsNothing) {
+  NullProgress progress;
+  BulkReadResult result = ReadAllParameters(engine_, db_, 0, nullptr, progress);
+  EXPECT_EQ(result.read + result.failed, 0);
+  EXPECT_TRUE(channel_.requests.empty());
+}
+
+}  // namespace
+}  // namespace ctrl

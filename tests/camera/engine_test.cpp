@@ -1,0 +1,365 @@
+// Catches exchanges that take the wrong line as the answer, miss a failure case, hang past the
+// time-out, report the wrong online state, or trace the traffic wrongly; and text registers that
+// read or write the wrong number of registers.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "camera/command_engine.h"
+#include "camera/protocol.h"
+#include "support/recording_notifier.h"
+
+namespace ctrl {
+namespace {
+
+// A camera on a script: each request gets the reply chunks the responder returns, each due a
+// given time after the request arrived. Time is the fake clock's.
+class ScriptedChannel final : public ByteChannel {
+ public:
+  struct Chunk {
+    int64_t delay_us;
+    std::string bytes;
+  };
+  using Responder = std::function<std::vector<Chunk>(const std::string& request)>;
+
+  ScriptedChannel(FakeClock& clock, Responder responder)
+      : clock_(clock), responder_(std::move(responder)) {}
+
+  bool Write(std::string_view bytes) override {
+    requests.emplace_back(bytes);
+    for (Chunk& chunk : responder_(std::string(bytes))) {
+      pending_.push_back({clock_.NowUs() + chunk.delay_us, std::move(chunk.bytes)});
+    }
+    return true;
+  }
+
+  int Read(char* buffer, int length, int timeout_ms) override {
+    const int64_t deadline = clock_.NowUs() + int64_t{timeout_ms} * 1000;
+    int delivered = 0;
+    for (;;) {
+      while (delivered < length && Due()) {
+        buffer[delivered++] = pending_.front().bytes[offset_++];
+        if (offset_ == pending_.front().bytes.size()) {
+          pending_.pop_front();
+          offset_ = 0;
+        }
+      }
+      if (delivered == length || clock_.NowUs() >= deadline) return delivered;
+      int64_t next = pending_.empty() ? deadline : std::min(deadline, pending_.front().due_us);
+      clock_.SleepUntilUs(next);
+    }
+  }
+
+  void DiscardInput() override {
+    while (Due()) {
+      pending_.pop_front();
+      offset_ = 0;
+    }
+  }
+
+  std::vector<std::string> requests;
+
+ private:
+  struct Pending {
+    int64_t due_us;
+    std::string bytes;
+  };
+  bool Due() const { return !pending_.empty() && pending_.front().due_us <= clock_.NowUs(); }
+
+  FakeClock& clock_;
+  Responder responder_;
+  std::deque<Pending> pending_;
+  size_t offset_ = 0;
+};
+
+struct Recorder final : TraceSink, OnlineStatusObserver {
+  void TraceLine(std::string_view line) override { trace.emplace_back(line); }
+  void OnlineStatusChanged(bool online) override { states.push_back(online); }
+  std::vector<std::string> trace;
+  std::vector<bool> states;
+};
+
+// A well-behaved register file answering "0x%08X=%d" and "OK>".
+struct RegisterCamera {
+  std::map<uint32_t, int32_t> registers;
+  std::vector<ScriptedChannel::Chunk> Answer(const std::string& request) {
+    char op[4] = {};
+    unsigned reg = 0;
+    unsigned value = 0;
+    int fields = std::sscanf(request.c_str(), "%2s 0x%X %u", op, &reg, &value);
+    if (fields >= 2 && std::string(op) == "wr") registers[reg] = static_cast<int32_t>(value);
+    char line[64];
+    std::snprintf(line, sizeof line, "0x%08X=%d\r\n", reg, registers[reg]);
+    return {{100, line}, {200, "OK>\r\n"}};
+  }
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void Use(ScriptedChannel::Responder responder) {
+    channel_ = std::make_unique<ScriptedChannel>(clock_, std::move(responder));
+    engine_ = std::make_unique<Command>(*channel_, clock_, table_, status_);
+    engine_->set_trace_sink(&recorder_);
+    status_.Register(&recorder_);
+    recorder_.states.clear();
+  }
+  void UseCamera() {
+    Use([this](const std::string& r) { return camera_.Answer(r); });
+  }
+
+  test::RecordingNotifier notifier_;
+  FakeClock clock_{1'000'000};
+  CommandTable table_;
+  OnlineStatusPublisher status_;
+  Recorder recorder_;
+  RegisterCamera camera_;
+  std::unique_ptr<ScriptedChannel> channel_;
+  std::unique_ptr<Command> engine_;
+};
+
+TEST_F(EngineTest, ReadAndWriteConfirmedExchanges) {
+  UseCamera();
+  camera_.registers[0x01600004] = 16;
+  int32_t value = 0;
+  ASSERT_TRUE(engine_->ReadCommand(1, value, kDefaultTimeoutMs));
+  EXPECT_EQ(value, 16);
+  ASSERT_TRUE(engine_->WriteCommand(56, -4095, kDefaultTimeoutMs));
+  EXPECT_EQ(channel_->requests.back(), "wr 0x01209050 4294963201\r\n");
+  EXPECT_EQ(camera_.registers[0x01209050], -4095);
+  EXPECT_EQ(recorder_.states, (std::vector<bool>{true, true}));
+  EXPECT_EQ(recorder_.trace,
+            (std::vector<std::string>{"Tx: rd 0x01600004", "Rx: 0x01600004=16", "Rx: OK>",
+                                      "Tx: wr 0x01209050 4294963201", "Rx: 0x01209050=-4095",
+                                      "Rx: OK>"}));
+  // The exchange ends as soon as the prompt is in, not at some polling step.
+  EXPECT_EQ(clock_.NowUs(), 1'000'000 + 400);
+}
+
+TEST_F(EngineTest, SilentCameraTimesOutOfflineWithoutWaitingLonger) {
+  Use([](const std::string&) { return std::vector<ScriptedChannel::Chunk>{}; });
+  int32_t value = 77;
+  int64_t start = clock_.NowUs();
+  EXPECT_FALSE(engine_->ReadRegister(0x01600004, value, 5000));
+  EXPECT_EQ(clock_.NowUs() - start, 5'000'000);
+  EXPECT_EQ(value, 77);
+  EXPECT_EQ(recorder_.states, std::vector<bool>{false});
+}
+
+TEST_F(EngineTest, EchoedRequestFailsWithoutStatusReport) {
+  Use([](const std::string& r) {
+    std::string echo = r;
+    return std::vector<ScriptedChannel::Chunk>{
+        {10, echo}, {20, "0x01600004=1\r\n"}, {30, "OK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(0x01600004, value, 5000));
+  EXPECT_TRUE(recorder_.states.empty());
+}
+
+TEST_F(EngineTest, PromptWithTrailingSpaceFailsButTheValueIsDelivered) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, "0x01600004=42\r\n"}, {20, "OK> \r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(0x01600004, value, 5000));
+  EXPECT_EQ(value, 42);
+  EXPECT_TRUE(recorder_.states.empty());
+}
+
+TEST_F(EngineTest, PromptEndedByLoneLfFails) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, "0x01600004=1\r\n"}, {20, "OK>\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(0x01600004, value, 5000));
+}
+
+TEST_F(EngineTest, ValueLineWithoutRegisterNameIsAccepted) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, "value = 0x10\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(0x01600004, value, 5000));
+  EXPECT_EQ(value, 16);
+}
+
+TEST_F(EngineTest, ReadValuesSaturateAndUseAutoBase) {
+  Use([](const std::string& r) {
+    std::string value = r.find("0x00000001") != std::string::npos ? "4294963201" : "010";
+    return std::vector<ScriptedChannel::Chunk>{{10, "=" + value + "\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
+  EXPECT_EQ(value, 2147483647);
+  EXPECT_TRUE(engine_->ReadRegister(2, value, 5000));
+  EXPECT_EQ(value, 8);
+}
+
+TEST_F(EngineTest, EmptyReplyLineFails) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, "\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(1, value, 5000));
+}
+
+// A reply that comes after its request timed out must not answer the next request.
+TEST_F(EngineTest, LateReplyIsNotTakenForTheNextAnswer) {
+  bool late = true;
+  Use([&](const std::string& r) {
+    unsigned reg = 0;
+    std::sscanf(r.c_str(), "rd 0x%X", &reg);
+    char line[64];
+    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
+    int64_t delay = late ? 5'500'000 : 1'000'000;
+    late = false;
+    return std::vector<ScriptedChannel::Chunk>{{delay, line}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(0x01000011, value, 5000));
+  // The late reply lands 0.5 s into the next exchange; its own answer comes at 1 s.
+  EXPECT_TRUE(engine_->ReadRegister(0x01000022, value, 5000));
+  EXPECT_EQ(value, 0x22);
+}
+
+TEST_F(EngineTest, BytesAlreadyWaitingAreDiscardedBeforeARequest) {
+  int calls = 0;
+  Use([&](const std::string&) {
+    ++calls;
+    if (calls == 1) {
+      // A reply without register name, arriving late; it would otherwise match anything.
+      return std::vector<ScriptedChannel::Chunk>{{6'000'000, "=111\r\nOK>\r\n"}};
+    }
+    return std::vector<ScriptedChannel::Chunk>{{10, "=222\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(1, value, 5000));
+  clock_.AdvanceUs(2'000'000);  // the late bytes are now waiting in the channel
+  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
+  EXPECT_EQ(value, 222);
+}
+
+TEST_F(EngineTest, OverlongLineReportsOverflowAndTheExchangeStillCompletes) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, std::string(2000, 'g')},
+                                               {20, "=5\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
+  EXPECT_EQ(value, 5);
+  ASSERT_EQ(notifier_.messages.size(), 1u);
+  EXPECT_EQ(notifier_.messages[0].text, "RS-232C receiving buffer overflowed");
+  EXPECT_EQ(notifier_.messages[0].caption, "Communication Error");
+}
+
+TEST_F(EngineTest, RepliesSplitIntoSingleBytesAreAssembled) {
+  Use([](const std::string&) {
+    std::vector<ScriptedChannel::Chunk> chunks;
+    std::string reply = "0x00000001=9\r\nOK>\r\n";
+    for (size_t i = 0; i < reply.size(); ++i) {
+      chunks.push_back({static_cast<int64_t>(100 * (i + 1)), std::string(1, reply[i])});
+    }
+    return chunks;
+  });
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
+  EXPECT_EQ(value, 9);
+}
+
+TEST_F(EngineTest, TextRegistersReadUntilZeroByteAndWriteCeilOfLengthOverFour) {
+  UseCamera();
+  uint32_t reg = 0x00000044;
+  for (uint32_t v : PackTextRegisters("QX-4096TR-PCL")) {
+    camera_.registers[reg] = static_cast<int32_t>(v);
+    reg += 4;
+  }
+  std::string text;
+  ASSERT_TRUE(engine_->ReadText(3, 64, text, 1000));
+  EXPECT_EQ(text, "QX-4096TR-PCL");
+  EXPECT_EQ(channel_->requests.size(), 4u);
+
+  channel_->requests.clear();
+  ASSERT_TRUE(engine_->WriteText(7, "ABCDE", 5000));
+  EXPECT_EQ(channel_->requests,
+            (std::vector<std::string>{"wr 0x00000184 1094861636\r\n", "wr 0x00000188 1157627904\r\n"}));
+  channel_->requests.clear();
+  EXPECT_TRUE(engine_->WriteText(7, "", 5000));
+  EXPECT_TRUE(channel_->requests.empty());
+  std::string nothing;
+  EXPECT_TRUE(engine_->ReadText(7, 0, nothing, 5000));
+  EXPECT_TRUE(channel_->requests.empty());
+}
+
+TEST_F(EngineTest, TextReadOfNonZeroRegistersStopsAfterSixteen) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, "=1094795585\r\nOK>\r\n"}};  // "AAAA"
+  });
+  std::string text;
+  ASSERT_TRUE(engine_->ReadText(2, 64, text, 5000));
+  EXPECT_EQ(text, std::string(64, 'A'));
+  EXPECT_EQ(channel_->requests.size(), 16u);
+}
+
+TEST_F(EngineTest, CheckModelClassifiesAndKeepsUnsupportedNames) {
+  std::string name = "QX-8192M-PCL";
+  Use([&](const std::string& r) {
+    unsigned reg = 0;
+    std::sscanf(r.c_str(), "rd 0x%X", &reg);
+    auto values = PackTextRegisters(name);
+    size_t index = (reg - 0x44) / 4;
+    uint32_t value = index < values.size() ? values[index] : 0;
+    return std::vector<ScriptedChannel::Chunk>{
+        {10, "=" + std::to_string(static_cast<int32_t>(value)) + "\r\nOK>\r\n"}};
+  });
+  ASSERT_TRUE(engine_->CheckModel());
+  EXPECT_EQ(engine_->device().kind, ModelKind::WideMono);
+  EXPECT_TRUE(notifier_.messages.empty());
+
+  name = "QX-9999X";
+  ASSERT_TRUE(engine_->CheckModel());
+  EXPECT_EQ(engine_->device().kind, ModelKind::Unsupported);
+  EXPECT_EQ(engine_->device().name, "QX-9999X");
+  ASSERT_EQ(notifier_.messages.size(), 1u);
+  EXPECT_EQ(notifier_.messages[0].text, "Unsupported model: \"QX-9999X\"");
+}
+
+TEST_F(EngineTest, CheckModelFailureLeavesTheRecordAndUsesTheShortTimeOut) {
+  Use([](const std::string&) { return std::vector<ScriptedChannel::Chunk>{}; });
+  engine_->device().kind = ModelKind::Color;
+  engine_->device().name = "QX-4096TR-PCL";
+  int64_t start = clock_.NowUs();
+  EXPECT_FALSE(engine_->CheckModel());
+  EXPECT_EQ(clock_.NowUs() - start, 1'000'000);
+  EXPECT_EQ(engine_->device().kind, ModelKind::Color);
+  EXPECT_EQ(engine_->device().name, "QX-4096TR-PCL");
+}
+
+TEST_F(EngineTest, IdleDrainTracesUnaskedLinesUntilTheNextExchangeClearsThem) {
+  UseCamera();
+  engine_->SendText("rd 0x00000001\r\n");
+  clock_.AdvanceUs(1000);
+  engine_->OnIdleTimer();
+  EXPECT_TRUE(engine_->HasLine());
+  EXPECT_EQ(recorder_.trace, (std::vector<std::string>{"Tx: rd 0x00000001", "Rx: 0x00000001=0",
+                                                       "Rx: OK>"}));
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(2, value, 5000));
+  EXPECT_FALSE(engine_->HasLine());
+}
+
+TEST_F(EngineTest, DeviceVersionDigitsBecomeTheVersionNumber) {
+  UseCamera();
+  auto values = PackTextRegisters("V2.10a");
+  camera_.registers[0xC4] = static_cast<int32_t>(values[0]);
+  camera_.registers[0xC8] = static_cast<int32_t>(values[1]);
+  engine_->UpdateDeviceVersion();
+  EXPECT_EQ(engine_->device().version_number, 210);
+  EXPECT_EQ(DeviceVersionNumber("99999999999"), 2147483647);
+}
+
+}  // namespace
+}  // namespace ctrl

@@ -1,0 +1,162 @@
+// Catches wrong request bytes, reply-grammar mistakes, integer conversions that overflow or
+// pick the wrong base, text packing in the wrong byte order, and line assembly that keeps the
+// CR, loses bytes or overruns its buffer.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "camera/command_table.h"
+#include "camera/protocol.h"
+
+namespace ctrl {
+namespace {
+
+TEST(Protocol, RequestsAreFormattedExactly) {
+  EXPECT_EQ(FormatReadRequest(0x01600004), "rd 0x01600004\r\n");
+  EXPECT_EQ(FormatWriteRequest(0x01001010, 4000), "wr 0x01001010 4000\r\n");
+  // A negative value travels as its unsigned 32-bit pattern.
+  EXPECT_EQ(FormatWriteRequest(0x01209050, static_cast<uint32_t>(-4095)),
+            "wr 0x01209050 4294963201\r\n");
+  EXPECT_EQ(FormatReadRequest(0xABCDEF01), "rd 0xABCDEF01\r\n");
+}
+
+struct ReplyCase {
+  const char* line;
+  bool ok;
+  const char* name;
+  char separator;
+  const char* value_text;
+  const char* second;
+  int count;
+  int command_id;
+  int32_t integer;
+};
+
+class ParseReplyTest : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(ParseReplyTest, Fields) {
+  const ReplyCase& c = GetParam();
+  CommandTable table;
+  ReplyFields fields;
+  EXPECT_EQ(ParseReply(c.line, table, ModelKind::Mono, fields), c.ok) << c.line;
+  EXPECT_EQ(fields.error, !c.ok);
+  EXPECT_EQ(fields.name, c.name);
+  EXPECT_EQ(fields.separator, c.separator);
+  EXPECT_EQ(fields.value_text, c.value_text);
+  EXPECT_EQ(fields.second_value_text, c.second);
+  EXPECT_EQ(fields.value_count, c.count);
+  EXPECT_EQ(fields.command_id, c.command_id);
+  if (c.ok) {
+    EXPECT_EQ(fields.integer_value, c.integer);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ParseReplyTest,
+    ::testing::Values(
+        ReplyCase{"0x01600004 = 0x00000010", true, "0x01600004", '=', "0x00000010", "", 1, 1, 0},
+        ReplyCase{"0x01600004=16,3", true, "0x01600004", '=', "16", "3", 2, 1, 16},
+        ReplyCase{"0x01600004?", true, "0x01600004", '?', "", "", 0, 1, 0},
+        ReplyCase{"0x01600004?7", true, "0x01600004", '?', "7", "", 1, 1, 7},
+        ReplyCase{"0x01600004=&H1F", true, "0x01600004", '=', "&H1F", "", 1, 1, 31},
+        ReplyCase{"0x01600004=&HFFFFFFFF", true, "0x01600004", '=', "&HFFFFFFFF", "", 1, 1, -1},
+        ReplyCase{"0x01209050=-4095\r\n", true, "0x01209050", '=', "-4095", "", 1, 56, -4095},
+        ReplyCase{"0x01600004=", true, "0x01600004", '=', "", "", 1, 1, 0},
+        ReplyCase{"0x01600004=99999999999", true, "0x01600004", '=', "99999999999", "", 1, 1,
+                  2147483647},
+        ReplyCase{"0x01600004=12abc", true, "0x01600004", '=', "12abc", "", 1, 1, 12},
+        ReplyCase{"0x016000 04 = 5", true, "0x01600004", '=', "5", "", 1, 1, 5},
+        ReplyCase{"0x0160000a=5", false, "0x0160000a", '=', "5", "", 1, -1, 0},
+        ReplyCase{"OK>", false, "", '?', "", "", 0, -1, 0},
+        ReplyCase{"", false, "", '?', "", "", 0, -1, 0},
+        ReplyCase{"=5", false, "", '=', "5", "", 1, -1, 0}));
+
+TEST(Protocol, AutoBaseConversion) {
+  EXPECT_EQ(AutoBaseToInt32("0x00000010"), 16);
+  EXPECT_EQ(AutoBaseToInt32("010"), 8);
+  EXPECT_EQ(AutoBaseToInt32("  -12"), -12);
+  EXPECT_EQ(AutoBaseToInt32("+7x"), 7);
+  EXPECT_EQ(AutoBaseToInt32("4294963201"), 2147483647);
+  EXPECT_EQ(AutoBaseToInt32("-4294963201"), -2147483647 - 1);
+  EXPECT_EQ(AutoBaseToInt32("0xFFFFFFFF"), 2147483647);
+  EXPECT_EQ(AutoBaseToInt32("2147483647"), 2147483647);
+  EXPECT_EQ(AutoBaseToInt32("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(AutoBaseToInt32("abc"), 0);
+  EXPECT_EQ(AutoBaseToInt32(""), 0);
+  EXPECT_EQ(AutoBaseToInt32("0x"), 0);
+  EXPECT_EQ(AutoBaseToInt32("09"), 0) << "9 is no octal digit";
+  EXPECT_EQ(AutoBaseToInt32("99999999999999999999999999"), 2147483647);
+  EXPECT_EQ(AutoBaseToUInt32("0xFFFFFFFF"), 0xFFFFFFFFu);
+  EXPECT_EQ(AutoBaseToUInt32("0x1FFFFFFFF"), 0xFFFFFFFFu);
+}
+
+TEST(Protocol, ReplyRegisterNumberOnlyForHexNames) {
+  EXPECT_EQ(ReplyRegisterNumber("0x01600004=16"), 0x01600004);
+  EXPECT_EQ(ReplyRegisterNumber("0x1 = 2"), 1);
+  EXPECT_EQ(ReplyRegisterNumber("value=16"), -1);
+  EXPECT_EQ(ReplyRegisterNumber("=16"), -1);
+  EXPECT_EQ(ReplyRegisterNumber("0x01600004"), -1);
+  EXPECT_EQ(ReplyRegisterNumber("0x016000041=1"), -1);
+  EXPECT_EQ(ReplyRegisterNumber("0xZZ=1"), -1);
+}
+
+TEST(Protocol, TextRegistersPackMostSignificantFirst) {
+  EXPECT_TRUE(PackTextRegisters("").empty());
+  auto abcde = PackTextRegisters("ABCDE");
+  ASSERT_EQ(abcde.size(), 2u);
+  EXPECT_EQ(abcde[0], 0x41424344u);
+  EXPECT_EQ(abcde[1], 0x45000000u);
+  EXPECT_EQ(PackTextRegisters("ABCD").size(), 1u) << "no terminating register";
+  EXPECT_EQ(PackTextRegisters(std::string(64, 'x')).size(), 16u);
+  EXPECT_EQ(PackTextRegisters("\xff")[0], 0xFF000000u);
+}
+
+TEST(Protocol, TextRegistersUnpackUntilTheFirstZeroByte) {
+  std::string text;
+  EXPECT_FALSE(AppendTextRegister(0x51582D34u, text));
+  EXPECT_TRUE(AppendTextRegister(0x30003900u, text));
+  EXPECT_EQ(text, "QX-40");
+  std::string high;
+  EXPECT_FALSE(AppendTextRegister(0xE9FF8081u, high));
+  EXPECT_EQ(high, "\xE9\xFF\x80\x81");
+  std::string empty;
+  EXPECT_TRUE(AppendTextRegister(0, empty));
+  EXPECT_EQ(empty, "");
+}
+
+TEST(LineAssembly, DropsTheByteBeforeLfAndKeepsPartialLines) {
+  LineAssembler assembler;
+  std::string line;
+  std::string out;
+  for (char c : std::string("OK>\r")) {
+    EXPECT_EQ(assembler.Push(c, line), LineAssembler::Result::kNone);
+  }
+  EXPECT_EQ(assembler.fill_count(), 4);
+  EXPECT_EQ(assembler.Push('\n', line), LineAssembler::Result::kLine);
+  EXPECT_EQ(line, "OK>");
+  // LF alone after "OK>": the last character is taken for the CR.
+  for (char c : std::string("OK>\n")) assembler.Push(c, line);
+  EXPECT_EQ(line, "OK");
+  EXPECT_EQ(assembler.Push('\n', line), LineAssembler::Result::kLine);
+  EXPECT_EQ(line, "");
+}
+
+TEST(LineAssembly, OverflowAt1024BytesStartsAgainEmpty) {
+  LineAssembler assembler;
+  std::string line;
+  for (int i = 0; i < 1023; ++i) {
+    ASSERT_EQ(assembler.Push('a', line), LineAssembler::Result::kNone);
+  }
+  EXPECT_EQ(assembler.Push('a', line), LineAssembler::Result::kOverflow);
+  EXPECT_EQ(assembler.fill_count(), 0);
+  for (char c : std::string("x=1\r\n")) assembler.Push(c, line);
+  EXPECT_EQ(line, "x=1");
+  // The longest line that fits: 1022 characters plus CR.
+  std::string longest(1022, 'b');
+  for (char c : longest + "\r") ASSERT_EQ(assembler.Push(c, line), LineAssembler::Result::kNone);
+  EXPECT_EQ(assembler.Push('\n', line), LineAssembler::Result::kLine);
+  EXPECT_EQ(line, longest);
+}
+
+}  // namespace
+}  // namespace ctrl
