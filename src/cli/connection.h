@@ -1,0 +1,30 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "camera/byte_channel.h"
+
+namespace ctrl::cli {
+
+struct ConnectionOptions {
+  bool simulate = false;
+  std::string model = "QX-4096M-PCL";  // the simulated camera's model
+  std::string device;                  // device path for COM1 (or the chosen COM port)
+  int category = 0;                    // 0 COM, 1 CL 2000, 2 CL 2001, 3 CL v1.1
+  int port_index = 0;
+  int baud_rate = 9600;
+};
+
+// An open link to a camera, real or simulated, for the lifetime of one command.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+  virtual ByteChannel& channel() = 0;
+};
+
+// Opens the link; on failure writes why to `err` and returns nullptr.
+std::unique_ptr<Connection> OpenConnection(const ConnectionOptions& options, std::ostream& err);
+
+}  // namespace ctrl::cli
