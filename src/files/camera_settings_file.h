@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+#include "camera/bulk_read.h"
+#include "camera/command_engine.h"
+#include "camera/parameter_database.h"
+#include "camera/progress.h"
+
+namespace ctrl {
+
+inline constexpr const char* kCameraFileFilter = "Camera setting data (*.cam) | *.cam||";
+inline constexpr const char* kCameraFileExtension = "cam";
+
+// What the settings-file writer and reader work on.
+struct SettingsFileContext {
+  Command& engine;
+  ParameterDatabase& database;
+  int factory_mode = 0;
+  CcmSelectorIndex ccm_selector_index;  // empty: no selection
+  Progress* progress = nullptr;         // the reader's progress window; none when null
+  ControlSetter* controls = nullptr;    // refreshed after a load; none when null
+};
+
+// One line per filed row the connected model has: address text, "=", current value. Rows of
+// the factory class are filed by "All Data" only in factory mode, never by "Shipping Data".
+// The previous file is replaced only when the new one was written completely. False (with the
+// "Couldn't open this file" message) when the file cannot be written.
+bool WriteAllDataFile(const std::string& path, SettingsFileContext& context);
+bool WriteShippingDataFile(const std::string& path, SettingsFileContext& context);
+
+struct SettingsLoadReport {
+  int lines = 0;     // pieces read (lines of up to 255 characters)
+  int sent = 0;      // values written to the camera
+  int refused = 0;   // writes the camera refused or did not answer
+};
+
+// Sends every applicable line to the camera and records what the camera accepted; a refused
+// value keeps the camera's value in the database and is counted in one message at the end.
+// Then all controls are refreshed and the database marked synchronised. False only when the
+// file cannot be opened.
+bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
+                           SettingsLoadReport* report = nullptr);
+
+}  // namespace ctrl
