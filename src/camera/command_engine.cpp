@@ -67,6 +67,10 @@ void Command::SendText(std::string_view text) {
   Trace("Tx: ", StripLineEnd(text));
 }
 
+bool Command::WaitLine(int timeout_ms, std::string& line) {
+  return WaitForLine(clock_.NowUs() + int64_t{timeout_ms} * 1000, line) == Wait::kLine;
+}
+
 Command::Wait Command::WaitForLine(int64_t deadline_us, std::string& line) {
   while (received_lines_.empty()) {
     int64_t remaining_us = deadline_us - clock_.NowUs();

@@ -60,6 +60,8 @@ class Command {
   void OnIdleTimer() { ReceiveLine(); }
   // Sends a raw text (the terminal's typed lines) and traces it.
   void SendText(std::string_view text);
+  // Waits up to `timeout_ms` for the next received line (traced like every line) and takes it.
+  bool WaitLine(int timeout_ms, std::string& line);
 
   uint64_t exchanges() const { return exchanges_; }
 

@@ -50,7 +50,9 @@ std::string ScanTypeText(std::optional<int32_t> value) {
   return kTexts[*value];
 }
 
-bool SaveUserId(Command& engine, const std::string& text) {
+namespace {
+
+bool WriteUserIdRegisters(Command& engine, const std::string& text) {
   Notifier& notifier = CurrentNotifier();
   if (text.size() > static_cast<size_t>(kMaxUserIdLength)) {
     notifier.ShowMessage("User ID string is too long !!", "", MessageIcon::Error);
@@ -60,12 +62,47 @@ bool SaveUserId(Command& engine, const std::string& text) {
     notifier.ShowMessage("Couldn't write the User ID.", "", MessageIcon::Error);
     return false;
   }
+  return true;
+}
+
+void ReportUserIdWritten(const std::string& text) {
+  CurrentNotifier().ShowMessage("Writing the User ID \"" + text + "\" has been completed.", "",
+                                MessageIcon::Information);
+}
+
+}  // namespace
+
+bool WriteUserId(Command& engine, const std::string& text) {
+  if (!WriteUserIdRegisters(engine, text)) return false;
+  ReportUserIdWritten(text);
+  return true;
+}
+
+bool WriteSerialNumber(Command& engine, const std::string& text) {
+  if (!engine.WriteText(cmd::kSerialNumber, text, kDefaultTimeoutMs)) {
+    CurrentNotifier().ShowMessage("Couldn't save the Device Serial ID.", "", MessageIcon::Error);
+    return false;
+  }
+  CurrentNotifier().ShowMessage("Completed saving Device Serial ID: " + text + ".", "",
+                                MessageIcon::Information);
+  return true;
+}
+
+std::string SerialFromBoxes(const std::string (&boxes)[10]) {
+  std::string serial;
+  for (const std::string& box : boxes) {
+    if (!box.empty()) serial.push_back(box[0]);
+  }
+  return serial;
+}
+
+bool SaveUserId(Command& engine, const std::string& text) {
+  if (!WriteUserIdRegisters(engine, text)) return false;
   int32_t last = 0;
   if (engine.ReadRegister(kUserIdLastRegister, last, kDefaultTimeoutMs)) {
     engine.WriteRegister(kUserIdLastRegister, last, kDefaultTimeoutMs);
   }
-  notifier.ShowMessage("Writing the User ID \"" + text + "\" has been completed.", "",
-                       MessageIcon::Information);
+  ReportUserIdWritten(text);
   return true;
 }
 

@@ -40,7 +40,15 @@ std::string DeviceTypeText(std::optional<int32_t> value);
 // "Areascan", "Linescan", "Areascan3D", "Linescan3D"; "Unkown" otherwise or when unread.
 std::string ScanTypeText(std::optional<int32_t> value);
 
-// Writes the user ID and refreshes the last ID register; reports through the notifier with the
+// The user ID editor's save: the ID registers only, with the editor's messages.
+bool WriteUserId(Command& engine, const std::string& text);
+// The serial number editor's save, with its messages.
+bool WriteSerialNumber(Command& engine, const std::string& text);
+// What the serial number editor saves from its ten one-character boxes: the first character of
+// each box in order; empty boxes contribute nothing.
+std::string SerialFromBoxes(const std::string (&boxes)[10]);
+
+// The information dialog's save: writes the user ID and refreshes the last ID register; reports through the notifier with the
 // dialog's texts. True when the text was written.
 bool SaveUserId(Command& engine, const std::string& text);
 

@@ -7,13 +7,21 @@
 #include <ostream>
 #include <sstream>
 
+#include <unistd.h>
+
+#include <iostream>
+
 #include "camera/bulk_read.h"
 #include "camera/command_engine.h"
 #include "camera/identity.h"
 #include "camera/notifier.h"
 #include "camera/parameter_database.h"
+#include "camera/time_stamp.h"
+#include "camera/user_sets.h"
 #include "cli/connection.h"
 #include "cli/json.h"
+#include "cli/terminal_progress.h"
+#include "files/camera_settings_file.h"
 
 namespace ctrl::cli {
 namespace {
@@ -51,9 +59,30 @@ class CcmFromDatabase {
 struct Parsed {
   ConnectionOptions connection;
   bool json = false;
-  std::string target;  // get / set: label or address
-  std::string value;   // set
+  bool factory = false;  // factory control mode for this run
+  std::string target;    // get / set: label or address; userset: load, store or area
+  std::string value;     // set: value; userset: area; identity: text
+  std::string file;      // settings file
+  bool shipping = false;
 };
+
+// Prints the traffic with the terminal's time stamps.
+class StampedTrace final : public TraceSink {
+ public:
+  explicit StampedTrace(std::ostream& out) : out_(out) {}
+  void TraceLine(std::string_view line) override {
+    out_ << TerminalTimeStamp(std::chrono::system_clock::now()) << line << '\n' << std::flush;
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+int AreaOf(const std::string& text) {
+  if (text == "factory" || text == "0") return kFactoryArea;
+  if (text == "1" || text == "2" || text == "3") return text[0] - '0';
+  return -1;
+}
 
 std::string Hex8(uint32_t reg) {
   char text[16];
@@ -250,7 +279,122 @@ class Runner {
     return kExitOk;
   }
 
+  int SaveSettingsCommand() {
+    if (!Identify()) return kExitCamera;
+    ParameterDatabase& db = Database();
+    TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
+    BulkReadResult result =
+        ReadAllParameters(*engine_, db, FactoryMode(), CcmFromDatabase(db), progress);
+    if (result.failed > 0) {
+      // A file with built-in values in place of unread ones would not describe this camera.
+      err_ << result.failed << " parameters could not be read; " << parsed_.file
+           << " was not written.\n";
+      return kExitCamera;
+    }
+    db.CommitAll();
+    SettingsFileContext context{*engine_, db, FactoryMode(), CcmFromDatabase(db), nullptr,
+                                nullptr};
+    bool written = parsed_.shipping ? WriteShippingDataFile(parsed_.file, context)
+                                    : WriteAllDataFile(parsed_.file, context);
+    if (!written) return kExitCamera;
+    err_ << "Saved " << result.read << " parameters to " << parsed_.file << ".\n";
+    return kExitOk;
+  }
+
+  int LoadSettingsCommand() {
+    if (!Identify()) return kExitCamera;
+    ParameterDatabase& db = Database();
+    TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
+    // The camera's own values first, so a value it refuses is known and kept.
+    NullProgress quiet;
+    ReadAllParameters(*engine_, db, FactoryMode(), CcmFromDatabase(db), quiet);
+    db.CommitAll();
+    SettingsFileContext context{*engine_, db, FactoryMode(), CcmFromDatabase(db), &progress,
+                                nullptr};
+    SettingsLoadReport report;
+    if (!ReadCameraSettingFile(parsed_.file, context, &report)) return kExitCamera;
+    err_ << "Sent " << report.sent << " values from " << parsed_.file << "; "
+         << report.sent - report.refused << " accepted, " << report.refused
+         << " not accepted.\n";
+    return report.refused == 0 ? kExitOk : kExitCamera;
+  }
+
+  int UserSetCommand() {
+    if (parsed_.target == "area") {
+      int32_t area = -1;
+      if (!engine_->ReadCommand(cmd::kUserSetArea, area, kDefaultTimeoutMs)) {
+        err_ << "The camera did not answer.\n";
+        return kExitCamera;
+      }
+      out_ << AreaDataText(area) << '\n';
+      return kExitOk;
+    }
+    int area = AreaOf(parsed_.value);
+    if (area < 0) {
+      err_ << "The area is factory, 1, 2 or 3.\n";
+      return kExitUsage;
+    }
+    if (parsed_.target == "load") {
+      if (!LoadUserSet(*engine_, area)) {
+        err_ << "The camera did not load " << AreaDataText(area) << ".\n";
+        return kExitCamera;
+      }
+      err_ << "Loaded " << AreaDataText(area) << ".\n";
+      return kExitOk;
+    }
+    if (area == kFactoryArea && !parsed_.factory) {
+      err_ << "Storing into the factory area needs --factory.\n";
+      return kExitUsage;
+    }
+    TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
+    return StoreUserSetWithProgress(*engine_, area, progress) ? kExitOk : kExitCamera;
+  }
+
+  int SetUserIdCommand() {
+    if (parsed_.value.size() > static_cast<size_t>(kMaxUserIdLength)) {
+      err_ << "User ID string is too long !!\n";
+      return kExitUsage;
+    }
+    return WriteUserId(*engine_, parsed_.value) ? kExitOk : kExitCamera;
+  }
+
+  int SetSerialCommand() {
+    if (!parsed_.factory) {
+      err_ << "Writing the serial number needs --factory.\n";
+      return kExitUsage;
+    }
+    if (parsed_.value.size() > 10) {
+      err_ << "A serial number has at most ten characters.\n";
+      return kExitUsage;
+    }
+    return WriteSerialNumber(*engine_, parsed_.value) ? kExitOk : kExitCamera;
+  }
+
+  // Sends each input line with CR LF and prints every line sent and received with the
+  // terminal's time stamp; a reply ends at the "OK>" prompt or after a second of silence.
+  int TerminalCommand(std::istream& in) {
+    StampedTrace trace(out_);
+    engine_->set_trace_sink(&trace);
+    bool interactive = isatty(STDIN_FILENO) != 0 && &in == &std::cin;
+    if (interactive) err_ << "Type a command line (for example: rd 0x01001010); Ctrl-D ends.\n";
+    std::string input;
+    while (std::getline(in, input)) {
+      if (!input.empty() && input.back() == '\r') input.pop_back();
+      engine_->ReceiveLine();
+      engine_->ClearReceive();
+      engine_->SendText(input + "\r\n");
+      std::string line;
+      while (engine_->WaitLine(1000, line)) {
+        if (line == kPromptLine) break;
+      }
+    }
+    engine_->set_trace_sink(nullptr);
+    return kExitOk;
+  }
+
  private:
+  int FactoryMode() const { return parsed_.factory ? 1 : 0; }
+
   static std::string KindName(ModelKind kind) {
     switch (kind) {
       case ModelKind::Mono: return "monochrome";
@@ -311,6 +455,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   app.add_option("--baud", parsed.connection.baud_rate, "Line rate")
       ->check(CLI::IsMember({9600, 115200, 460800}));
   app.add_flag("--json", parsed.json, "Machine-readable output (identify, get, dump)");
+  app.add_flag("--factory", parsed.factory, "Factory control mode for this run");
   app.require_subcommand(1, 1);
 
   auto* identify = app.add_subcommand("identify", "Show the camera's identity");
@@ -320,6 +465,22 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   set->add_option("parameter", parsed.target, "Feature label or address")->required();
   set->add_option("value", parsed.value, "Value (decimal or 0x hexadecimal)")->required();
   auto* dump = app.add_subcommand("dump", "Read and list every parameter");
+  auto* save = app.add_subcommand("save-settings", "Read every parameter and save a .cam file");
+  save->add_option("file", parsed.file, "Camera settings file")->required();
+  save->add_flag("--shipping", parsed.shipping, "Shipping Data: leave factory parameters out");
+  auto* load = app.add_subcommand("load-settings", "Send a .cam file to the camera");
+  load->add_option("file", parsed.file, "Camera settings file")->required();
+  auto* userset = app.add_subcommand("userset", "Load or store a flash user set, or show the area");
+  userset->add_option("action", parsed.target, "load, store or area")
+      ->required()
+      ->check(CLI::IsMember({"load", "store", "area"}));
+  userset->add_option("area", parsed.value, "factory, 1, 2 or 3");
+  auto* user_id = app.add_subcommand("set-user-id", "Write the device user ID");
+  user_id->add_option("text", parsed.value, "Up to 64 characters")->required();
+  auto* serial = app.add_subcommand("set-serial", "Write the device serial number (--factory)");
+  serial->add_option("text", parsed.value, "Up to 10 characters")->required();
+  auto* terminal = app.add_subcommand(
+      "terminal", "Raw line mode: send each input line, print the traffic with time stamps");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -366,6 +527,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (get->parsed()) return runner.GetCommand();
   if (set->parsed()) return runner.SetCommand();
   if (dump->parsed()) return runner.DumpCommand();
+  if (save->parsed()) return runner.SaveSettingsCommand();
+  if (load->parsed()) return runner.LoadSettingsCommand();
+  if (userset->parsed()) {
+    if (parsed.target != "area" && parsed.value.empty()) {
+      err << "userset " << parsed.target << " needs an area: factory, 1, 2 or 3.\n";
+      return kExitUsage;
+    }
+    return runner.UserSetCommand();
+  }
+  if (user_id->parsed()) return runner.SetUserIdCommand();
+  if (serial->parsed()) return runner.SetSerialCommand();
+  if (terminal->parsed()) return runner.TerminalCommand(std::cin);
   return kExitUsage;
 }
 
