@@ -1,0 +1,128 @@
+// Catches a CLI that reports success for a refused or unanswered command, misreads its
+// arguments, resolves names wrongly, or prints output a script cannot rely on.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "cli/json.h"
+
+namespace ctrl::cli {
+namespace {
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result RunCli(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  int code = Run(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+TEST(Cli, IdentifyShowsEveryIdentityFieldOfTheSimulatedCamera) {
+  Result r = RunCli({"--simulate", "QX-4096TR-PCL", "identify"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  for (const char* label :
+       {"Device Vendor Name:", "Device Model Name:", "Device Serial Number:", "Device Type:",
+        "Device Scan Type:", "Sensor ID:", "Device Version:", "FPGA Version:",
+        "Device Firmware Version:", "XML Version:", "Device User ID:"}) {
+    EXPECT_NE(r.out.find(label), std::string::npos) << label;
+  }
+  EXPECT_NE(r.out.find("QX-4096TR-PCL"), std::string::npos);
+  EXPECT_NE(r.out.find("colour"), std::string::npos);
+}
+
+TEST(Cli, JsonIdentifyIsOneObject) {
+  Result r = RunCli({"--simulate", "--json", "identify"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out.front(), '{');
+  EXPECT_EQ(r.out.substr(r.out.size() - 2), "}\n");
+  EXPECT_NE(r.out.find("\"Device Model Name\":\"QX-4096M-PCL\""), std::string::npos);
+}
+
+TEST(Cli, GetAndSetByLabelOrAddress) {
+  Result get = RunCli({"--simulate", "get", "EXPOSURE TIME"});
+  ASSERT_EQ(get.code, kExitOk) << get.err;
+  EXPECT_EQ(get.out, "4000\n");
+  Result by_address = RunCli({"--simulate", "--json", "get", "0x01001010"});
+  EXPECT_EQ(by_address.out, "{\"label\":\"Exposure Time\",\"address\":\"0x01001010\",\"value\":4000}\n");
+  Result text = RunCli({"--simulate", "QX-8192M-PCL", "get", "device model name"});
+  EXPECT_EQ(text.out, "QX-8192M-PCL\n");
+  EXPECT_EQ(RunCli({"--simulate", "set", "Exposure Time", "3000"}).code, kExitOk);
+}
+
+TEST(Cli, RefusedAndUnknownValuesGiveTheirExitCodes) {
+  Result refused = RunCli({"--simulate", "set", "Exposure Time", "999999999"});
+  EXPECT_EQ(refused.code, kExitCamera);
+  EXPECT_NE(refused.err.find("did not accept"), std::string::npos);
+  // Colour-only register on a monochrome camera: the camera refuses it.
+  EXPECT_EQ(RunCli({"--simulate", "get", "CSC Enable"}).code, kExitCamera);
+  EXPECT_EQ(RunCli({"--simulate", "get", "No Such Feature"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate", "set", "Gamma", "12x"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate", "set", "Gamma", "99999999999"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate", "QX-1", "identify"}).code, kExitCamera);
+  EXPECT_EQ(RunCli({"identify", "--baud", "1200"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate", "--port", "COM17", "identify"}).code, kExitUsage);
+}
+
+TEST(Cli, DumpListsEveryParameterTheModelHas) {
+  Result mono = RunCli({"--simulate", "dump"});
+  ASSERT_EQ(mono.code, kExitOk) << mono.err;
+  EXPECT_NE(mono.out.find("Exposure Time"), std::string::npos);
+  EXPECT_EQ(mono.out.find("CSC Enable"), std::string::npos);
+  Result color = RunCli({"--simulate", "QX-4096TR-PCL", "dump"});
+  EXPECT_NE(color.out.find("CSC Enable"), std::string::npos);
+  EXPECT_EQ(color.out.find("TDI Stage"), std::string::npos);
+  auto lines = [](const std::string& s) { return std::count(s.begin(), s.end(), '\n'); };
+  EXPECT_GT(lines(mono.out), 40);
+  Result json = RunCli({"--simulate", "--json", "dump"});
+  EXPECT_EQ(json.out.front(), '[');
+  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '{'), lines(mono.out));
+}
+
+TEST(Cli, SettingsFilesAndUserSets) {
+  namespace fs = std::filesystem;
+  fs::path file = fs::temp_directory_path() / ("ctrl_cli_" + std::to_string(getpid()) + ".cam");
+  Result save = RunCli({"--simulate", "save-settings", file.string()});
+  ASSERT_EQ(save.code, kExitOk) << save.err;
+  std::ifstream in(file);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "0x01302040=1");
+  Result load = RunCli({"--simulate", "load-settings", file.string()});
+  EXPECT_EQ(load.code, kExitOk) << load.err;
+  fs::remove(file);
+  EXPECT_EQ(RunCli({"--simulate", "load-settings", file.string()}).code, kExitCamera);
+
+  EXPECT_EQ(RunCli({"--simulate", "userset", "store", "factory"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate", "--factory", "userset", "store", "factory"}).code, kExitOk);
+  EXPECT_EQ(RunCli({"--simulate", "userset", "load", "2"}).code, kExitOk);
+  EXPECT_EQ(RunCli({"--simulate", "userset", "load", "4"}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"--simulate", "userset", "area"}).out, "Factory Data\n");
+}
+
+TEST(Cli, IdentityWrites) {
+  EXPECT_EQ(RunCli({"--simulate", "set-user-id", std::string(64, 'u')}).code, kExitOk);
+  Result too_long = RunCli({"--simulate", "set-user-id", std::string(65, 'u')});
+  EXPECT_EQ(too_long.code, kExitUsage);
+  EXPECT_NE(too_long.err.find("User ID string is too long !!"), std::string::npos);
+  EXPECT_EQ(RunCli({"--simulate", "set-serial", "AB12"}).code, kExitUsage);
+  Result serial = RunCli({"--simulate", "--factory", "set-serial", "AB12"});
+  EXPECT_EQ(serial.code, kExitOk);
+  EXPECT_NE(serial.err.find("Completed saving Device Serial ID: AB12."), std::string::npos);
+}
+
+TEST(Cli, JsonQuotingEscapesWhatWouldBreakAParser) {
+  EXPECT_EQ(JsonQuote("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
+  EXPECT_EQ(JsonQuote(std::string("\x01\xff", 2)), "\"\\u0001\\u00ff\"");
+}
+
+}  // namespace
+}  // namespace ctrl::cli
