@@ -1,0 +1,318 @@
+#include "ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "camera/bulk_read.h"
+#include "camera/notifier.h"
+#include "ui/page_layouts.h"
+#include "ui/registered_windows.h"
+#include "ui/status_strip.h"
+
+#ifndef CTRL_UI_VERSION
+#define CTRL_UI_VERSION "0.10"
+#endif
+
+namespace {
+
+constexpr int kIdleTimerMs = 25;
+constexpr char kFactoryCode[] = "QVZ";
+
+namespace menu {
+constexpr int kExit = 2;
+constexpr int kEditUserId = 30000;
+constexpr int kAbout = 30001;
+constexpr int kReload = 30002;
+constexpr int kStoreSettings = 30003;
+constexpr int kLoadSettings = 30004;
+constexpr int kEditSerialNumber = 30005;
+constexpr int kOpenLutFile = 30006;
+constexpr int kSaveLutFile = 30007;
+constexpr int kOpenFile = 30008;
+constexpr int kLoadAllLut = 30009;
+constexpr int kOpenCommunication = 30010;
+constexpr int kSaveAllData = 30011;
+constexpr int kSaveShippingData = 30012;
+}  // namespace menu
+
+// Page buttons whose windows are not part of this build yet.
+constexpr int kTerminalButton = 1010;
+constexpr int kOpenLutButton = 1132;
+
+bool IsModifierKey(int key) {
+  return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+         key == Qt::Key_Meta || key == Qt::Key_AltGr;
+}
+
+}  // namespace
+
+CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
+    : QDialog(parent),
+      setup_(std::move(setup)),
+      dispatcher_(*setup_.engine, *setup_.database, pages_, *setup_.clock, this),
+      progress_(*setup_.clock),
+      menu_bar_(new QMenuBar(this)),
+      tabs_(new QTabWidget(this)),
+      status_strip_(new ctrl::ui::StatusStrip(*setup_.status, this)),
+      idle_timer_(new QTimer(this)) {
+  if (setup_.factory_mode == nullptr) setup_.factory_mode = &factory_mode_fallback_;
+  pages_.set_dispatcher(&dispatcher_);
+  progress_.set_owner(this);
+  setWindowIcon(AppIcon());
+  setWindowTitle(WindowTitle());
+  setSizeGripEnabled(false);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 0, 4, 4);
+  layout->setSpacing(4);
+  layout->setMenuBar(menu_bar_);
+  layout->addWidget(tabs_, 1);
+  layout->addWidget(status_strip_);
+  BuildMenu();
+
+  pages_.Register(kTabControlId, tabs_);
+  pages_.Register(ctrl::ui::StatusStrip::kControlId, status_strip_);
+  connect(idle_timer_, &QTimer::timeout, this, [this] { setup_.engine->OnIdleTimer(); });
+  qApp->installEventFilter(this);
+}
+
+CCtrlToolDlg::~CCtrlToolDlg() {
+  qApp->removeEventFilter(this);
+  idle_timer_->stop();
+  ctrl::ui::RegisteredWindows::Instance().Remove(this);
+  if (setup_.close_link) setup_.close_link();
+}
+
+QString CCtrlToolDlg::WindowTitle() {
+  return QStringLiteral("QX-4096M_TR-PCL QX-8192M-PCL Control Tool  Ver " CTRL_UI_VERSION);
+}
+
+QIcon CCtrlToolDlg::AppIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(40, 60, 90));
+  painter.setPen(Qt::NoPen);
+  painter.drawRoundedRect(2, 8, 28, 18, 3, 3);
+  painter.setBrush(QColor(200, 220, 240));
+  painter.drawEllipse(QPointF(16, 17), 6, 6);
+  painter.setBrush(QColor(40, 60, 90));
+  painter.drawEllipse(QPointF(16, 17), 3, 3);
+  return QIcon(pixmap);
+}
+
+void CCtrlToolDlg::BuildMenu() {
+  auto add = [this](QMenu* target, const QString& text, int id, bool available) {
+    QAction* action = target->addAction(text);
+    action->setData(id);
+    action->setEnabled(available);
+    connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
+    actions_.push_back(action);
+  };
+  // Items whose windows are not part of this build yet are shown but disabled.
+  QMenu* file = menu_bar_->addMenu(QStringLiteral("File(&F)"));
+  add(file, QStringLiteral("&Open"), menu::kOpenFile, false);
+  QMenu* save_as = file->addMenu(QStringLiteral("&Save as"));
+  add(save_as, QStringLiteral("All Data"), menu::kSaveAllData, false);
+  add(save_as, QStringLiteral("Shipping Data"), menu::kSaveShippingData, false);
+  file->addSeparator();
+  add(file, QStringLiteral("E&xit"), menu::kExit, true);
+
+  QMenu* settings = menu_bar_->addMenu(QStringLiteral("Settings(&S)"));
+  add(settings, QStringLiteral("&Reload"), menu::kReload, true);
+  add(settings, QStringLiteral("&Load settings"), menu::kLoadSettings, false);
+  add(settings, QStringLiteral("&Store settings"), menu::kStoreSettings, false);
+
+  QMenu* identity = menu_bar_->addMenu(QStringLiteral(" "));
+  add(identity, QStringLiteral("Edit Device User ID"), menu::kEditUserId, false);
+  add(identity, QStringLiteral("Edit Device Serial Number"), menu::kEditSerialNumber, false);
+
+  QMenu* lut = menu_bar_->addMenu(QStringLiteral(" LUT(&L)"));
+  add(lut, QStringLiteral("&Open LUT file"), menu::kOpenLutFile, false);
+  add(lut, QStringLiteral("&Save LUT file"), menu::kSaveLutFile, false);
+  add(lut, QStringLiteral("&Load all LUT table"), menu::kLoadAllLut, false);
+
+  QMenu* help = menu_bar_->addMenu(QStringLiteral("Help(&H)"));
+  add(help, QStringLiteral("&About this application"), menu::kAbout, false);
+  add(help, QStringLiteral("&Open Communication Dialog"), menu::kOpenCommunication, false);
+}
+
+QAction* CCtrlToolDlg::menu_action(int command_id) const {
+  for (QAction* action : actions_) {
+    if (action->data().toInt() == command_id) return action;
+  }
+  return nullptr;
+}
+
+void CCtrlToolDlg::OnMenuCommand(int command_id) {
+  switch (command_id) {
+    case menu::kExit:
+      reject();
+      break;
+    case menu::kReload: {
+      int32_t ignored = 0;
+      setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
+      ReloadAllParameters();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CCtrlToolDlg::Initialise() {
+  ctrl::ui::RegisteredWindows::Instance().Add(this);
+  idle_timer_->start(kIdleTimerMs);
+
+  page_widgets_ = pages_.BuildPages();
+  for (QWidget* page : page_widgets_) {
+    page->setParent(tabs_);
+    page->hide();
+  }
+  pages_.SetEnabled(kTerminalButton, false);
+  pages_.SetEnabled(kOpenLutButton, false);
+
+  dispatcher_.InitialiseSpinRanges();
+  setup_.database->RefreshAllControls(dispatcher_);
+  BuildTabs();
+  resize(sizeHint());
+  setup_.database->CommitAll();
+
+  if (OpenLinkAndIdentify()) ReloadAllParameters();
+  setup_.database->CommitAll();
+  setup_.database->RefreshAllControls(dispatcher_);
+}
+
+bool CCtrlToolDlg::OpenLinkAndIdentify() {
+  if (!setup_.open_link || !setup_.open_link()) {
+    ctrl::ShowExclamation("Failed to initialize!");
+    return false;
+  }
+  if (!setup_.engine->CheckModel()) return false;
+  int32_t ignored = 0;
+  setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
+  return true;
+}
+
+void CCtrlToolDlg::ReloadAllParameters() {
+  auto& windows = ctrl::ui::RegisteredWindows::Instance();
+  windows.DisableAll();
+  setup_.engine->UpdateDeviceVersion();
+  setup_.engine->CheckModel();
+  dispatcher_.ApplyModelProfile();
+  ReadAllParameters();
+  setup_.database->RefreshAllControls(dispatcher_);
+  setup_.database->CommitAll();
+  dispatcher_.UpdateDependentRanges();
+  dispatcher_.ShowLineTiming();
+  dispatcher_.ShowExposureTime();
+  windows.EnableAll();
+}
+
+void CCtrlToolDlg::ReadAllParameters() {
+  ctrl::ReadAllParameters(
+      *setup_.engine, *setup_.database, *setup_.factory_mode,
+      [this] { return dispatcher_.CcmSelectorIndex(); }, progress_);
+  if (!isActiveWindow()) activateWindow();
+}
+
+void CCtrlToolDlg::ProcessPendingMessages() {
+  QApplication::processEvents();
+}
+
+QWidget* CCtrlToolDlg::FindControl(int control_id) const {
+  return pages_.FindControl(control_id);
+}
+
+void CCtrlToolDlg::BuildTabs() {
+  tabs_->clear();
+  const auto& layouts = ctrl::ui::PageLayouts();
+  for (size_t i = 0; i < page_widgets_.size(); ++i) {
+    if (*setup_.factory_mode == 0 && layouts[i].factory_only) continue;
+    const int tab = tabs_->addTab(
+        page_widgets_[i], QString::fromUtf8(layouts[i].title.data(), layouts[i].title.size()));
+    tabs_->tabBar()->setTabData(tab, static_cast<int>(i));
+  }
+  tabs_->setCurrentIndex(0);
+}
+
+void CCtrlToolDlg::ToggleFactoryMode() {
+  *setup_.factory_mode = *setup_.factory_mode == 0 ? 1 : 0;
+  BuildTabs();
+  setup_.database->WritePendingChanges(*setup_.engine);
+  setup_.database->CommitAll();
+  int32_t ignored = 0;
+  if (setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs)) {
+    ReloadAllParameters();
+  }
+}
+
+void CCtrlToolDlg::reject() {
+  if (!reset_requested_ && !ctrl::CurrentNotifier().AskYesNo(
+                               "Are you sure to terminate the Camera Control Tool ?", "Confirm")) {
+    return;
+  }
+  QDialog::reject();
+}
+
+void CCtrlToolDlg::CloseAfterReset() {
+  reset_requested_ = true;
+  // Later, so the button's handler has returned before the window goes.
+  QMetaObject::invokeMethod(this, &CCtrlToolDlg::reject, Qt::QueuedConnection);
+}
+
+bool CCtrlToolDlg::eventFilter(QObject* watched, QEvent* event) {
+  const auto type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr || widget->window() != this) return false;
+  // An ignored key travels on to the parents as the same event; filter it only once.
+  if (event == last_key_event_ && type == last_key_type_) return false;
+  last_key_event_ = event;
+  last_key_type_ = type;
+  if (type != QEvent::KeyPress) return false;
+  return FilterKey(widget, static_cast<QKeyEvent*>(event));
+}
+
+void CCtrlToolDlg::TrackFactorySequence(const QKeyEvent* key) {
+  if (key->key() == Qt::Key_F12 && key->modifiers().testFlag(Qt::ShiftModifier) &&
+      key->modifiers().testFlag(Qt::ControlModifier)) {
+    sequence_armed_ = true;
+    sequence_position_ = 0;
+    return;
+  }
+  if (!sequence_armed_ || key->isAutoRepeat() || IsModifierKey(key->key())) return;
+  if (key->key() != Qt::Key_A + (kFactoryCode[sequence_position_] - 'A')) {
+    sequence_armed_ = false;
+    return;
+  }
+  if (++sequence_position_ == 3) {
+    sequence_armed_ = false;
+    ToggleFactoryMode();
+  }
+}
+
+bool CCtrlToolDlg::FilterKey(QWidget* target, QKeyEvent* key) {
+  TrackFactorySequence(key);
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  const bool escape = key->key() == Qt::Key_Escape;
+  if (!enter && !escape) return false;
+  // A combo box with its list open has the focus in the list, another window; here it is closed.
+  if (qobject_cast<QLineEdit*>(target) != nullptr) {
+    if (enter) dispatcher_.CommitEdit(pages_.IdOf(target));
+    return true;
+  }
+  return qobject_cast<QAbstractButton*>(target) != nullptr ||
+         qobject_cast<QComboBox*>(target) != nullptr;
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "camera/clock.h"
+#include "camera/command_engine.h"
+#include "camera/online_status.h"
+#include "camera/parameter_database.h"
+#include "ui/page_dispatcher.h"
+#include "ui/parameter_pages.h"
+#include "ui/progress_dialog.h"
+
+class QAction;
+class QMenuBar;
+class QTabWidget;
+class QTimer;
+
+namespace ctrl::ui {
+class StatusStrip;
+}
+
+// What the main window works with; everything outlives the window.
+struct MainWindowSetup {
+  ctrl::Command* engine = nullptr;
+  ctrl::ParameterDatabase* database = nullptr;
+  ctrl::OnlineStatusPublisher* status = nullptr;
+  ctrl::Clock* clock = nullptr;
+  // Opens the link to the camera with the persisted choice; false when it cannot be opened.
+  std::function<bool()> open_link;
+  // Closes the link when the window goes away.
+  std::function<void()> close_link;
+  // The process-wide factory control mode (non-zero: factory pages and parameters).
+  int* factory_mode = nullptr;
+};
+
+// The operator's main window: menu, the tab pages with all camera parameters, the status strip.
+// Opens the link, identifies the camera, reads every parameter and keeps the pages in step with
+// the camera for the whole run.
+class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTabControlId = 1089;
+  static constexpr int kFactoryPage = 4;
+
+  explicit CCtrlToolDlg(MainWindowSetup setup, QWidget* parent = nullptr);
+  ~CCtrlToolDlg() override;
+
+  static QString WindowTitle();
+  static QIcon AppIcon();
+
+  // The window initialisation: pages, built-in values, tabs, link, model and the first read.
+  void Initialise();
+  bool OpenLinkAndIdentify();
+  void ReloadAllParameters();
+  void ReadAllParameters();
+  void ProcessPendingMessages();
+  // The control with this id on any page, or one of the window's own; nullptr for none.
+  QWidget* FindControl(int control_id) const;
+  void ToggleFactoryMode();
+  void BuildTabs();
+
+  QTabWidget* tabs() const { return tabs_; }
+  ctrl::ui::StatusStrip* status_strip() const { return status_strip_; }
+  ctrl::ui::ParameterPages& pages() { return pages_; }
+  ctrl::ui::PageDispatcher& dispatcher() { return dispatcher_; }
+  CProgressBarDialog& progress() { return progress_; }
+  QAction* menu_action(int command_id) const;
+  bool reset_requested() const { return reset_requested_; }
+  int factory_mode() const { return *setup_.factory_mode; }
+
+ public slots:
+  void accept() override {}  // Enter reaching the window does nothing
+  void reject() override;    // close, Escape and Exit: ask first
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ShowTerminal() override {}
+  void OpenLutEditor() override {}
+  void CloseAfterReset() override;
+
+  void BuildMenu();
+  void OnMenuCommand(int command_id);
+  // True when the key is used up here and must not reach the window.
+  bool FilterKey(QWidget* target, QKeyEvent* key);
+  void TrackFactorySequence(const QKeyEvent* key);
+
+  MainWindowSetup setup_;
+  int factory_mode_fallback_ = 0;
+  ctrl::ui::ParameterPages pages_;
+  ctrl::ui::PageDispatcher dispatcher_;
+  CProgressBarDialog progress_;
+  QMenuBar* menu_bar_;
+  QTabWidget* tabs_;
+  ctrl::ui::StatusStrip* status_strip_;
+  QTimer* idle_timer_;
+  std::vector<QWidget*> page_widgets_;
+  std::vector<QAction*> actions_;
+  bool reset_requested_ = false;
+  bool sequence_armed_ = false;
+  int sequence_position_ = 0;
+  const QEvent* last_key_event_ = nullptr;
+  int last_key_type_ = 0;
+};
