@@ -10,6 +10,7 @@
 #include <string>
 
 #include "lut/lut_file.h"
+#include "lut/lut_flows.h"
 #include "support/recording_notifier.h"
 
 namespace ctrl {
@@ -263,6 +264,32 @@ TEST_F(LutFile, LongLinesAreReadIn126CharacterPieces) {
   EXPECT_FALSE(
       Read(WriteText("c.csv", "GammaData (R G B)\n" + long_colour + "\n"), ModelKind::Color));
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"Invalid line format"});
+}
+
+TEST_F(LutFile, SaveReplacesAnExistingFileOnlyWhenConfirmed) {
+  const std::string path = WriteText("keep.csv", "old content");
+  EXPECT_FALSE(SaveLutFileConfirmed(path, bank_, ModelKind::Color));
+  EXPECT_EQ(ReadText(path), "old content");
+  ASSERT_EQ(notifier_.questions.size(), 1u);
+  EXPECT_EQ(notifier_.questions[0].text,
+            path + "\nThis file already exists.\nReplace existing file?");
+
+  notifier_.answers = {true};
+  EXPECT_TRUE(SaveLutFileConfirmed(path, bank_, ModelKind::Color));
+  EXPECT_EQ(ReadText(path).rfind("GammaData (R G B)\n7,7,7\n", 0), 0u);
+
+  // A new file is written without a question.
+  EXPECT_TRUE(SaveLutFileConfirmed(PathOf("new.csv"), bank_, ModelKind::Color));
+  EXPECT_EQ(notifier_.questions.size(), 2u);
+}
+
+TEST_F(LutFile, DialogHelpers) {
+  EXPECT_TRUE(LutDialogInitialName().ends_with("/*.csv"));
+  ShowLutDialogError(-3);
+  ASSERT_EQ(notifier_.messages.size(), 1u);
+  EXPECT_EQ(notifier_.messages[0].text, "Error in Load Dialog! (Return-code = -3)");
+  EXPECT_EQ(notifier_.messages[0].caption, "Load Error");
+  EXPECT_EQ(notifier_.messages[0].icon, MessageIcon::Exclamation);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camera/command_table.h"
+#include "lut/lut_flows.h"
 #include "lut/lut_transfer.h"
 #include "support/recording_notifier.h"
 
@@ -258,6 +259,24 @@ TEST_F(LutTransfer, ReadAllOnColourReadsRedGreenBlueAndStopsAtTheFirstFailure) {
   EXPECT_EQ(bank_.table(kGreenLut)[0], -1);
   EXPECT_EQ(gate_.main_disabled, gate_.main_enabled);
   ExpectAddressingRestored();
+}
+
+TEST_F(LutTransfer, SaveAndLoadAllAskBeforeTouchingTheCamera) {
+  // No: the tables are saved as they are, without camera traffic.
+  EXPECT_TRUE(ReadTablesBeforeSave(io_, bank_));
+  EXPECT_FALSE(LoadAllLutTablesConfirmed(io_, bank_));
+  EXPECT_TRUE(camera_.requests.empty());
+  ASSERT_EQ(notifier_.questions.size(), 2u);
+  EXPECT_EQ(notifier_.questions[0].text, "Read all lut data from the camera ?");
+  EXPECT_EQ(notifier_.questions[0].caption, "Confirm");
+
+  // Yes with a camera that fails: the save must not go on.
+  camera_.silent_from_index = 50;
+  notifier_.answers = {true, true};
+  EXPECT_FALSE(ReadTablesBeforeSave(io_, bank_));
+  camera_.silent_from_index = -1;
+  EXPECT_TRUE(LoadAllLutTablesConfirmed(io_, bank_));
+  EXPECT_EQ(bank_.table(kRedLut), camera_.luts[2]);
 }
 
 }  // namespace

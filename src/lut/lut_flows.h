@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "lut/lut_transfer.h"
+
+namespace ctrl {
+
+// The parts of the LUT menu commands around their file dialogs; the dialogs themselves belong to
+// the windows.
+
+// File name a LUT file dialog starts with: the current folder and "*.csv".
+std::string LutDialogInitialName();
+
+// Reports a file dialog that ended neither with OK nor with Cancel.
+void ShowLutDialogError(int return_code);
+
+// "&Save LUT file", before its dialog: asks whether to read all tables from the camera first.
+// False when the operator said Yes and the read failed; no file may be written then.
+bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank);
+
+// "&Save LUT file", after its dialog: an existing file is replaced only when the operator agrees.
+// True when the file was written.
+bool SaveLutFileConfirmed(const std::string& path, const LutBank& bank, ModelKind kind);
+
+// "&Load all LUT table": asks, then reads every table of the camera. True when the operator said
+// Yes and every read succeeded.
+bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank);
+
+}  // namespace ctrl
