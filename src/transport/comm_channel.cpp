@@ -174,4 +174,8 @@ void CommChannel::DiscardInput() {
   if (transport != nullptr) transport->DiscardInput();
 }
 
+void ApplyPreviousRunCheck(const RegistrySettings& settings, CommChannel& channel) {
+  if (!settings.PreviousRunEndedNormally()) channel.set_port_category(CommChannel::kComPort);
+}
+
 }  // namespace ctrl

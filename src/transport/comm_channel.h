@@ -90,4 +90,8 @@ class CommChannel final : public ByteChannel {
   int cl_v11_index_ = 0;
 };
 
+// After a run that did not end normally the stored category is not trusted: the connection
+// falls back to the COM port (and that choice is what the next normal exit saves).
+void ApplyPreviousRunCheck(const RegistrySettings& settings, CommChannel& channel);
+
 }  // namespace ctrl

@@ -1,0 +1,292 @@
+// The three Camera Link transports against the substitute libraries, found the way the tool
+// finds real ones: CLSERIALPATH names the vendor-file folder, the manager libraries come from
+// the library search path. The test's environment sets
+//   CLSIM_PORTS=QX-4096M-PCL,VR5300-KQ08-630C-07   CLSIM_PORTS_SIM2=QX-8192M-PCL,QX-4096TR-PCL
+//   CLSIM_BAUD_MASK=0x11 (9600 and 115200)          CLSIM_MANUFACTURERS=Ornvik CLSim,Acme Grabbers
+#include "transport/cl_serial_transport.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "camera_exchange.h"
+#include "support/recording_notifier.h"
+#include "transport/comm_channel.h"
+#include "transport/system_transports.h"
+
+namespace ctrl {
+namespace {
+
+const std::vector<std::string> kPortsOfSim = {"QX-4096M-PCL", "VR5300-KQ08-630C-07"};
+const std::vector<std::string> kPortsOfSim2 = {"QX-8192M-PCL", "QX-4096TR-PCL"};
+constexpr uint32_t kBaudRateRegisterWrite115200 = 16;
+
+std::vector<std::string> VendorFilesInDirectoryOrder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.rfind("clser", 0) == 0 || name.rfind("libclser", 0) == 0) {
+      if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0) names.push_back(name);
+    }
+  }
+  ::closedir(dir);
+  return names;
+}
+
+// Puts CLSERIALPATH back after a test that points it elsewhere.
+class ScopedClSerialPath {
+ public:
+  explicit ScopedClSerialPath(const std::string& folder) {
+    const char* old = std::getenv("CLSERIALPATH");
+    had_old_ = old != nullptr;
+    if (had_old_) old_ = old;
+    ::setenv("CLSERIALPATH", folder.c_str(), 1);
+  }
+  ~ScopedClSerialPath() {
+    if (had_old_) {
+      ::setenv("CLSERIALPATH", old_.c_str(), 1);
+    } else {
+      ::unsetenv("CLSERIALPATH");
+    }
+  }
+
+ private:
+  bool had_old_ = false;
+  std::string old_;
+};
+
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    char pattern[] = "/tmp/clserial_test_XXXXXX";
+    path_ = ::mkdtemp(pattern);
+  }
+  ~TemporaryFolder() { std::filesystem::remove_all(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class ClSerialTest : public ::testing::Test {
+ protected:
+  std::string Ask(const std::string& request, int timeout_ms = 2000) {
+    return test::Exchange(channel_, request, timeout_ms);
+  }
+
+  test::RecordingNotifier notifier_;
+  SystemTransports transports_;
+  CommChannel channel_{transports_.com_port, transports_.cl_serial_2000, transports_.cl_serial_2001,
+                       transports_.cl_serial_v11};
+};
+
+// ---------------------------------------------------------------------------------------
+// Spec. 2000: vendor files in a folder
+
+TEST_F(ClSerialTest, Spec2000ListsTheVendorFilesInDirectoryOrder) {
+  const std::string folder = transports_.cl_serial_2000.LibraryFolder();
+  ASSERT_STREQ(folder.c_str(), std::getenv("CLSERIALPATH"));
+  channel_.set_port_category(CommChannel::kClSerial2000);
+  EXPECT_EQ(channel_.PortCount(), 2);
+  EXPECT_EQ(transports_.cl_serial_2000.port_list(), VendorFilesInDirectoryOrder(folder));
+  EXPECT_EQ(channel_.PortName(2), "");
+}
+
+// Position i in the list loads the i-th file and opens serial index i of it.
+TEST_F(ClSerialTest, Spec2000IndexOpensThatFileWithThatSerialIndex) {
+  channel_.set_port_category(CommChannel::kClSerial2000);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  for (int index = 0; index < 2; ++index) {
+    const std::string file = channel_.PortName(index);
+    const auto& ports = file == "libclsersim2.so" ? kPortsOfSim2 : kPortsOfSim;
+    const std::string model = ports[static_cast<size_t>(index)];
+    ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2000, 9600, index)) << file;
+    EXPECT_EQ(Ask(test::kReadModelNameSecondWord),
+              test::FreshCameraReply(model, test::kReadModelNameSecondWord))
+        << file << " index " << index;
+  }
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+TEST_F(ClSerialTest, Spec2000RefusesEveryRateButNineSixHundredAndKeepsThePortOpen) {
+  channel_.set_port_category(CommChannel::kClSerial2000);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  EXPECT_FALSE(channel_.Open(CommChannel::kClSerial2000, 115200, 0));
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"Selected baud rate is not supported."});
+  EXPECT_EQ(notifier_.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_TRUE(transports_.cl_serial_2000.IsOpen());
+  EXPECT_NE(Ask(test::kReadModelName), "");
+}
+
+// Open takes the list of the last enumeration; without one there is nothing to load.
+TEST_F(ClSerialTest, Spec2000OpenOutsideTheListLoadsNothing) {
+  EXPECT_FALSE(transports_.cl_serial_2000.Open(0));
+  ASSERT_EQ(transports_.cl_serial_2000.PortCount(), 2);
+  EXPECT_FALSE(transports_.cl_serial_2000.Open(2));
+  EXPECT_FALSE(transports_.cl_serial_2000.IsOpen());
+  char byte;
+  EXPECT_EQ(transports_.cl_serial_2000.Read(&byte, 1, 10), 0);
+  EXPECT_FALSE(transports_.cl_serial_2000.Write("x", 1, 10));
+}
+
+TEST_F(ClSerialTest, Spec2000EmptyFolderHasNoPorts) {
+  TemporaryFolder empty;
+  ScopedClSerialPath path(empty.path());
+  EXPECT_EQ(transports_.cl_serial_2000.PortCount(), 0);
+  EXPECT_FALSE(channel_.Open(CommChannel::kClSerial2000, 9600, 0));
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+// A file that only looks like a library, and a library without clSerialWrite, are listed but
+// cannot be opened; a good one beside them still can.
+TEST_F(ClSerialTest, Spec2000BrokenFilesAreListedButDoNotOpen) {
+  TemporaryFolder folder;
+  std::ofstream(folder.path() + "/clserjunk.so") << "not a shared object\n";
+  std::filesystem::create_symlink(CLSIM_BROKEN_DIR "/libclsernowrite.so",
+                                  folder.path() + "/clsernowrite.so");
+  std::filesystem::create_symlink(CLSIM_FOLDER_2000 "/libclsersim.so",
+                                  folder.path() + "/clsergood.so");
+  std::ofstream(folder.path() + "/readme.txt") << "not listed\n";
+  ScopedClSerialPath path(folder.path());
+
+  ClSerial2000Transport& transport = transports_.cl_serial_2000;
+  ASSERT_EQ(transport.PortCount(), 3);
+  const auto& list = transport.port_list();
+  EXPECT_EQ(list, VendorFilesInDirectoryOrder(folder.path()));
+  for (int index = 0; index < 3; ++index) {
+    const bool opened = transport.Open(index);
+    EXPECT_EQ(opened, list[static_cast<size_t>(index)] == "clsergood.so") << list[index];
+    EXPECT_EQ(transport.IsOpen(), opened);
+  }
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// Spec. 2001: the clserial manager
+
+TEST_F(ClSerialTest, Spec2001ListsTheManufacturers) {
+  channel_.set_port_category(CommChannel::kClSerial2001);
+  EXPECT_EQ(channel_.PortCount(), 2);
+  EXPECT_EQ(transports_.cl_serial_2001.port_list(),
+            (std::vector<std::string>{"Ornvik CLSim", "Acme Grabbers"}));
+}
+
+TEST_F(ClSerialTest, Spec2001SelectsTheManufacturerAndOpensThatIndex) {
+  channel_.set_port_category(CommChannel::kClSerial2001);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2001, 9600, 1));
+  EXPECT_EQ(Ask(test::kReadModelName),
+            test::FreshCameraReply(kPortsOfSim[1], test::kReadModelName));
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+TEST_F(ClSerialTest, Spec2001RefusesARateMissingFromTheMaskAndKeepsThePortOpen) {
+  channel_.set_port_category(CommChannel::kClSerial2001);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  EXPECT_FALSE(channel_.Open(CommChannel::kClSerial2001, 460800, 0));
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"Selected baud rate is not supported."});
+  EXPECT_TRUE(transports_.cl_serial_2001.IsOpen());
+  // Still at 9600, the rate the camera runs at.
+  EXPECT_EQ(Ask(test::kReadModelName),
+            test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName));
+}
+
+// The grabber's rate really changes: after the camera moves to 115200 only a port reopened at
+// 115200 reaches it.
+TEST_F(ClSerialTest, Spec2001RateChangeReachesTheGrabber) {
+  channel_.set_port_category(CommChannel::kClSerial2001);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2001, 9600, 0));
+  ASSERT_NE(Ask("wr 0x00010004 " + std::to_string(kBaudRateRegisterWrite115200) + "\r\n"), "");
+  EXPECT_EQ(Ask(test::kReadModelName, 100), "");  // Wrong rate: the camera hears noise.
+  ASSERT_TRUE(channel_.ReopenWithBaudRate(115200));
+  EXPECT_EQ(Ask(test::kReadModelName),
+            test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName));
+  // The camera outlives the test within this process: put it back to 9600.
+  EXPECT_NE(Ask("wr 0x00010004 1\r\n"), "");
+}
+
+// ---------------------------------------------------------------------------------------
+// Ver. 1.1: the clallserial library
+
+TEST_F(ClSerialTest, Ver11ListsManufacturerAndPortIdentifier) {
+  channel_.set_port_category(CommChannel::kClSerialV11);
+  EXPECT_EQ(channel_.PortCount(), 2);
+  EXPECT_EQ(channel_.PortName(0), "Ornvik CLSim - Port 0");
+  EXPECT_EQ(channel_.PortName(1), "Ornvik CLSim - Port 1");
+  EXPECT_EQ(channel_.PortName(2), "");
+}
+
+TEST_F(ClSerialTest, Ver11OpensThePortAndNamesItInTheRefusal) {
+  channel_.set_port_category(CommChannel::kClSerialV11);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  ASSERT_TRUE(channel_.Open(CommChannel::kClSerialV11, 115200, 1));
+  EXPECT_TRUE(notifier_.messages.empty());
+  // Port and camera disagree (camera at 9600): silence, until both are at 9600 again.
+  EXPECT_EQ(Ask(test::kReadModelName, 100), "");
+  EXPECT_FALSE(channel_.ReopenWithBaudRate(460800));
+  EXPECT_EQ(
+      notifier_.Texts(),
+      std::vector<std::string>{"Selected baud rate is not supported in Ornvik CLSim - Port 1."});
+  EXPECT_TRUE(transports_.cl_serial_v11.IsOpen());
+  ASSERT_TRUE(channel_.ReopenWithBaudRate(9600));
+  EXPECT_EQ(Ask(test::kReadModelName),
+            test::FreshCameraReply(kPortsOfSim[1], test::kReadModelName));
+}
+
+// Enumerating loads and unloads the library for itself; the open port must keep working.
+TEST_F(ClSerialTest, Ver11EnumerationWhileOpenLeavesThePortWorking) {
+  channel_.set_port_category(CommChannel::kClSerialV11);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  ASSERT_TRUE(channel_.Open(CommChannel::kClSerialV11, 9600, 0));
+  EXPECT_EQ(channel_.PortCount(), 2);
+  EXPECT_EQ(Ask(test::kReadModelName),
+            test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName));
+}
+
+// A failed library read delivers nothing, even when part of the count had arrived; the bytes
+// stay for the next read.
+TEST_F(ClSerialTest, Ver11ReadThatTimesOutDeliversNothing) {
+  ClSerialV11Transport& transport = transports_.cl_serial_v11;
+  ASSERT_TRUE(transport.Open(0));
+  ASSERT_TRUE(transport.Write(test::kReadModelName, 15, 500));
+  char buffer[200];
+  EXPECT_EQ(transport.Read(buffer, 200, 50), 0);
+  ASSERT_EQ(transport.Read(buffer, 4, 10), 4);
+  EXPECT_EQ(std::string(buffer, 4),
+            test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName).substr(0, 4));
+  transport.DiscardInput();
+  EXPECT_EQ(transport.Read(buffer, 1, 10), 0);
+}
+
+TEST_F(ClSerialTest, Ver11LibraryMissingAnEntryPointGivesNoPortsAndNoOpen) {
+  ClSerialV11Transport broken(CLSIM_BROKEN_DIR "/libclallserial_noportinfo.so");
+  EXPECT_EQ(broken.PortCount(), 0);
+  EXPECT_FALSE(broken.Open(0));
+  EXPECT_FALSE(broken.IsOpen());
+  broken.Close();
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+TEST_F(ClSerialTest, CloseReleasesTheLibraryPortForTheNextOpen) {
+  ClSerialV11Transport& transport = transports_.cl_serial_v11;
+  ASSERT_TRUE(transport.Open(0));
+  transport.Close();
+  EXPECT_FALSE(transport.IsOpen());
+  // The library refuses a second init of a port still in use, so this open proves the close.
+  ASSERT_TRUE(transport.Open(0));
+  transport.Close();
+  transport.Close();
+}
+
+}  // namespace
+}  // namespace ctrl

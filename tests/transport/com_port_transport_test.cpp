@@ -1,0 +1,253 @@
+#include "transport/com_port_transport.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "pty_pair.h"
+#include "support/recording_notifier.h"
+
+namespace ctrl {
+namespace {
+
+std::string InitFailure(const std::string& port, const std::string& step) {
+  return "Failed to initialize " + port + " port!\nError in " + step + "()";
+}
+
+// Waits for a condition that another thread makes true; the bound only keeps a broken build
+// from hanging the suite.
+template <typename Predicate>
+bool Eventually(Predicate condition) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+std::string ReadAvailable(ComPortTransport& port) {
+  std::string out(2048, '\0');
+  out.resize(static_cast<size_t>(port.Read(out.data(), static_cast<int>(out.size()), 0)));
+  return out;
+}
+
+class TransportComPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(line_.ok());
+    port_.port_map().Set("COM1", line_.slave_path());
+  }
+
+  bool OpenCom1(int baud = 9600) { return port_.Open("COM1", baud, 8, 0, false, false); }
+
+  test::RecordingNotifier notifier_;
+  test::PtyPair line_;
+  ComPortTransport port_;
+};
+
+TEST(TransportComPortNames, SixteenPortsNamedCom1ToCom16) {
+  ComPortTransport port;
+  EXPECT_EQ(port.PortCount(), 16);
+  EXPECT_EQ(port.PortName(0), "COM1");
+  EXPECT_EQ(port.PortName(11), "COM12");
+  EXPECT_EQ(port.PortName(15), "COM16");
+  EXPECT_EQ(port.PortName(16), "ERROR");
+  EXPECT_EQ(port.PortName(-1), "ERROR");
+}
+
+// An unmapped name must reach the platform's n-th serial device, not some other one.
+TEST(TransportComPortNames, UnmappedNamesFallBackToTtyS) {
+  ComPortMap map;
+  EXPECT_EQ(map.DevicePath("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(map.DevicePath("COM12"), "/dev/ttyS11");
+  map.Set("COM12", "/tmp/cam");
+  EXPECT_EQ(map.DevicePath("COM12"), "/tmp/cam");
+  map.Set("COM12", "");
+  EXPECT_EQ(map.DevicePath("COM12"), "/dev/ttyS11");
+}
+
+// A missing device reports the CreateFile failure with the port's name and leaves the
+// transport closed: writes fail and reads deliver nothing.
+TEST(TransportComPortOpenFailure, MissingDeviceReportsCreateFile) {
+  test::RecordingNotifier notifier;
+  ComPortTransport port;
+  port.port_map().Set("COM5", "/nonexistent/ttyCAM5");
+  EXPECT_FALSE(port.Open("COM5", 9600, 8, 0, false, false));
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text, InitFailure("COM5", "CreateFile"));
+  EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_FALSE(port.Write("rd\r\n", 4, 0));
+  char byte;
+  EXPECT_EQ(port.Read(&byte, 1, 0), 0);
+  EXPECT_FALSE(port.WaitForData(10));
+}
+
+TEST(TransportComPortOpenFailure, FileThatIsNoTerminalIsRefused) {
+  test::RecordingNotifier notifier;
+  char path[] = "/tmp/transport_not_a_tty_XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  ComPortTransport port;
+  port.port_map().Set("COM2", path);
+  EXPECT_FALSE(port.Open("COM2", 9600, 8, 0, false, false));
+  EXPECT_EQ(notifier.Texts(), std::vector<std::string>{InitFailure("COM2", "CreateFile")});
+  EXPECT_FALSE(port.IsOpen());
+  ::unlink(path);
+}
+
+TEST_F(TransportComPortTest, PortTakenByAnotherUserIsRefused) {
+  ASSERT_TRUE(OpenCom1());
+  ComPortTransport second;
+  second.port_map().Set("COM3", line_.slave_path());
+  EXPECT_FALSE(second.Open("COM3", 9600, 8, 0, false, false));
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{InitFailure("COM3", "CreateFile")});
+  // Once released, the line can be taken.
+  port_.Close();
+  EXPECT_TRUE(second.Open("COM3", 9600, 8, 0, false, false));
+}
+
+TEST_F(TransportComPortTest, UnsupportedRateReportsSetCommStateAndStaysClosed) {
+  EXPECT_FALSE(OpenCom1(12345));
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{InitFailure("COM1", "SetCommState")});
+  EXPECT_FALSE(port_.IsOpen());
+  // The failed attempt released the line.
+  EXPECT_TRUE(OpenCom1());
+}
+
+// The line must really be raw 8N1 at the asked rate (a cooked line would echo or swallow CRs),
+// and closing must give the device back with the settings it had.
+TEST_F(TransportComPortTest, OpenMakesTheLineRawAndCloseRestoresIt) {
+  const termios before = line_.SlaveSettings();
+  ASSERT_NE(before.c_lflag & ICANON, 0u);
+  ASSERT_TRUE(OpenCom1(115200));
+  termios during = line_.SlaveSettings();
+  EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B115200));
+  EXPECT_EQ(during.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(during.c_cflag & (PARENB | CSTOPB), 0u);
+  EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_EQ(during.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+
+  ASSERT_TRUE(port_.Open("COM1", 460800, 8, 2, true, false));
+  during = line_.SlaveSettings();
+  EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B460800));
+  EXPECT_NE(during.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(during.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+
+  port_.Close();
+  const termios after = line_.SlaveSettings();
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+TEST_F(TransportComPortTest, WriteSendsEveryByteAndNeverReportsFailure) {
+  ASSERT_TRUE(OpenCom1());
+  const std::string request = "wr 0x01001010 4000\r\n";
+  EXPECT_TRUE(port_.Write(request.data(), static_cast<int>(request.size()), 0));
+  EXPECT_EQ(line_.Receive(request.size()), request);
+  EXPECT_FALSE(port_.Write(request.data(), 0, 0));
+}
+
+TEST_F(TransportComPortTest, ReceivedBytesWaitInTheRingAndComeOutInOrder) {
+  ASSERT_TRUE(OpenCom1());
+  char byte = 0;
+  EXPECT_EQ(port_.Read(&byte, 1, 0), 0);  // Empty ring: nothing, and no wait.
+  line_.Send("0x1=5\r\nOK>\r\n");
+  std::string received;
+  while (received.size() < 12 && port_.WaitForData(2000)) {
+    ASSERT_EQ(port_.Read(&byte, 1, 0), 1);
+    received.push_back(byte);
+  }
+  EXPECT_EQ(received, "0x1=5\r\nOK>\r\n");
+  EXPECT_EQ(port_.Read(&byte, 1, 0), 0);
+}
+
+// Catches a ring that overwrites unread bytes when more arrive than it can hold.
+TEST_F(TransportComPortTest, OverflowRefusesNewBytesAndKeepsTheOldest) {
+  ASSERT_TRUE(OpenCom1());
+  std::string flood;
+  for (int i = 0; i < 1100; ++i) flood.push_back(static_cast<char>('A' + i % 23));
+  line_.Send(flood);
+  ASSERT_TRUE(Eventually([&] { return port_.RefusedBytes() == 1100 - 1023; }));
+  EXPECT_EQ(ReadAvailable(port_), flood.substr(0, 1023));
+}
+
+TEST_F(TransportComPortTest, DiscardInputDropsWaitingBytes) {
+  ASSERT_TRUE(OpenCom1());
+  line_.Send("late reply\r\n");
+  ASSERT_TRUE(port_.WaitForData(2000));
+  ASSERT_TRUE(Eventually([&] {
+    port_.DiscardInput();
+    char byte;
+    return port_.Read(&byte, 1, 0) == 0;
+  }));
+  line_.Send("x");
+  ASSERT_TRUE(port_.WaitForData(2000));
+  EXPECT_EQ(ReadAvailable(port_), "x");
+}
+
+// Reopening (a new rate) is a full close and open: the ring starts empty and the line works.
+TEST_F(TransportComPortTest, ReopenEmptiesTheRingAndKeepsWorking) {
+  ASSERT_TRUE(OpenCom1());
+  line_.Send("stale");
+  ASSERT_TRUE(port_.WaitForData(2000));
+  ASSERT_TRUE(OpenCom1(115200));
+  char byte;
+  EXPECT_EQ(port_.Read(&byte, 1, 0), 0);
+  line_.Send("k");
+  ASSERT_TRUE(port_.WaitForData(2000));
+  EXPECT_EQ(ReadAvailable(port_), "k");
+  EXPECT_TRUE(port_.Write("z", 1, 0));
+  EXPECT_EQ(line_.Receive(1), "z");
+}
+
+// Opening another port closes the first: its line is free for others afterwards.
+TEST_F(TransportComPortTest, OpeningAnotherPortReleasesTheFirst) {
+  test::PtyPair other_line;
+  ASSERT_TRUE(other_line.ok());
+  port_.port_map().Set("COM2", other_line.slave_path());
+  ASSERT_TRUE(OpenCom1());
+  ASSERT_TRUE(port_.Open("COM2", 9600, 8, 0, false, false));
+  ComPortTransport other;
+  other.port_map().Set("COM1", line_.slave_path());
+  EXPECT_TRUE(other.Open("COM1", 9600, 8, 0, false, false));
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+TEST(TransportComPortClose, CloseOnANeverOpenedPortIsHarmless) {
+  test::RecordingNotifier notifier;
+  ComPortTransport port;
+  port.Close();
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  char byte;
+  EXPECT_EQ(port.Read(&byte, 1, 0), 0);
+  EXPECT_FALSE(port.Write("x", 1, 0));
+  EXPECT_TRUE(notifier.messages.empty());
+}
+
+// The far end going away must neither wedge close nor break writes (the thread backs off
+// instead of spinning on the hung-up descriptor).
+TEST_F(TransportComPortTest, FarEndHangingUpLeavesThePortClosable) {
+  ASSERT_TRUE(OpenCom1());
+  line_.Send("a");
+  ASSERT_TRUE(port_.WaitForData(2000));
+  line_.CloseMaster();
+  EXPECT_TRUE(port_.Write("rd\r\n", 4, 0));
+  EXPECT_EQ(ReadAvailable(port_), "a");
+  EXPECT_FALSE(port_.WaitForData(20));
+  port_.Close();
+  EXPECT_FALSE(port_.IsOpen());
+}
+
+}  // namespace
+}  // namespace ctrl
