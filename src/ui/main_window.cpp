@@ -278,9 +278,12 @@ bool CCtrlToolDlg::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || widget->window() != this) return false;
   // An ignored key travels on to the parents as the same event; filter it only once.
-  if (event == last_key_event_ && type == last_key_type_) return false;
+  const bool travelling = event == last_key_event_ && type == last_key_type_ &&
+                          last_key_target_ != nullptr && widget->isAncestorOf(last_key_target_);
   last_key_event_ = event;
   last_key_type_ = type;
+  last_key_target_ = widget;
+  if (travelling) return false;
   if (type != QEvent::KeyPress) return false;
   return FilterKey(widget, static_cast<QKeyEvent*>(event));
 }

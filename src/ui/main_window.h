@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -107,4 +108,5 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   int sequence_position_ = 0;
   const QEvent* last_key_event_ = nullptr;
   int last_key_type_ = 0;
+  QPointer<QWidget> last_key_target_;
 };

@@ -127,9 +127,13 @@ int32_t PageDispatcher::ReadControlValue(int control_id) const {
 
 void PageDispatcher::ShowValue(int control_id, int32_t value) {
   switch (controls_.CategoryOf(control_id)) {
-    case ControlCategory::kEdit:
+    case ControlCategory::kEdit: {
       controls_.SetText(control_id, FormatInteger(value));
+      // The spin reads its buddy: a shown value within its range becomes its position.
+      const int spin_id = controls_.SpinOfEdit(control_id);
+      if (spin_id != 0) SyncSpinFromBuddy(spin_id);
       break;
+    }
     case ControlCategory::kSpin: {
       controls_.SetSpinPosition(control_id, value);
       int buddy = controls_.BuddyOf(control_id);

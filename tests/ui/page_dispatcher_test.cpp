@@ -40,8 +40,6 @@ class DispatcherTest : public ::testing::Test {
     database_.CommitAll();
     database_.RefreshAllControls(dispatcher_);
     for (const ParameterRow& row : database_.rows()) {
-      int spin = surface_.SpinOfEdit(row.control_id);
-      if (spin != 0) surface_.SetSpinPosition(spin, row.current_value);
       channel_.registers[Reg(row.command_id)] = row.current_value;
     }
   }

@@ -1,0 +1,408 @@
+// The main window driven like an operator would, against the simulated camera: what reaches the
+// camera for each commit path, what the window shows when the camera refuses or stays silent,
+// the follow-ups, the model profiles, the factory key sequence and the exit questions.
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera/command_table.h"
+#include "sim/camera_model.h"
+#include "sim/front_end.h"
+#include "sim/in_process_channel.h"
+#include "support/recording_notifier.h"
+#include "ui/main_window.h"
+#include "ui/spin_arrows.h"
+#include "ui/status_strip.h"
+
+namespace {
+
+using ctrl::ui::SpinArrows;
+
+// Records the traffic and, for each request, whether the main window was usable at that moment.
+class WindowTrace final : public ctrl::TraceSink {
+ public:
+  void TraceLine(std::string_view line) override {
+    lines.emplace_back(line);
+    if (window != nullptr && line.substr(0, 4) == "Tx: ")
+      enabled_at_request.push_back(window->isEnabled());
+  }
+  bool Sent(const std::string& request) const {
+    for (const auto& line : lines) {
+      if (line == "Tx: " + request) return true;
+    }
+    return false;
+  }
+  std::vector<std::string> lines;
+  std::vector<bool> enabled_at_request;
+  QWidget* window = nullptr;
+};
+
+// One run of the tool against one simulated camera.
+struct Session {
+  explicit Session(const std::string& model, bool silent = false)
+      : camera(model),
+        front_end(camera),
+        channel(front_end, clock),
+        engine((ctrl::Commands().Reset(), channel), clock, ctrl::Commands(), status) {
+    front_end.faults().silent = silent;
+    engine.set_trace_sink(&trace);
+    MainWindowSetup setup;
+    setup.engine = &engine;
+    setup.database = &database;
+    setup.status = &status;
+    setup.clock = &clock;
+    setup.open_link = [this] { return link_opens; };
+    setup.factory_mode = &factory_mode;
+    window = std::make_unique<CCtrlToolDlg>(setup);
+    trace.window = window.get();
+    window->show();
+    window->Initialise();
+  }
+
+  uint32_t Reg(int command_id) const { return ctrl::Commands().GetCommandRegister(command_id); }
+  int32_t Peek(int command_id) const { return static_cast<int32_t>(camera.Peek(Reg(command_id))); }
+  QLineEdit* Edit(int id) const { return qobject_cast<QLineEdit*>(window->FindControl(id)); }
+  QComboBox* Combo(int id) const { return qobject_cast<QComboBox*>(window->FindControl(id)); }
+  QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(window->FindControl(id)); }
+  QLabel* Label(int id) const { return qobject_cast<QLabel*>(window->FindControl(id)); }
+  SpinArrows* Spin(int id) const { return qobject_cast<SpinArrows*>(window->FindControl(id)); }
+  bool Online() const { return window->status_strip()->online(); }
+  void Type(int edit_id, const QString& text) const {
+    Edit(edit_id)->setText(text);
+    QFocusEvent focus_out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(Edit(edit_id), &focus_out);
+  }
+  // The operator steps a closed combo box to its next entry with the arrow key.
+  void StepDown(int combo_id) const { QTest::keyClick(Combo(combo_id), Qt::Key_Down); }
+
+  ctrl::test::RecordingNotifier notifier;
+  ctrl::FakeClock clock{1'000'000};
+  ctrl::sim::CameraModel camera;
+  ctrl::sim::CameraFrontEnd front_end;
+  ctrl::sim::InProcessChannel channel;
+  ctrl::OnlineStatusPublisher status;
+  ctrl::Command engine;
+  ctrl::ParameterDatabase database;
+  WindowTrace trace;
+  bool link_opens = true;
+  int factory_mode = 0;
+  std::unique_ptr<CCtrlToolDlg> window;
+};
+
+constexpr char kMono[] = "QX-4096M-PCL";
+constexpr char kColor[] = "QX-4096TR-PCL";
+constexpr char kWide[] = "QX-8192M-PCL";
+
+QStringList Items(QComboBox* combo) {
+  QStringList items;
+  for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+  return items;
+}
+
+}  // namespace
+
+class UiMainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startupShowsWhatTheCameraHolds() {
+    Session s(kMono);
+    QCOMPARE(s.window->windowTitle(),
+             QString("QX-4096M_TR-PCL QX-8192M-PCL Control Tool  Ver 0.10"));
+    QCOMPARE(s.Edit(1696)->text(), QString::number(s.Peek(22)));
+    QCOMPARE(s.Edit(1701)->text(), QString::number(s.Peek(34)));
+    QCOMPARE(s.window->tabs()->count(), 4);
+    QVERIFY(s.Online());
+    QVERIFY(s.window->isEnabled());
+    QVERIFY(!s.window->progress().isVisible());
+    QCOMPARE(s.window->progress().percent(), 100);
+    QVERIFY(!s.database.rows()[0].pending());
+    // The pages and the camera were not usable while every parameter was read.
+    QVERIFY(s.trace.enabled_at_request.size() > 40);
+    QCOMPARE(s.trace.enabled_at_request.back(), false);
+  }
+
+  void startupWithoutLinkReportsOnceAndKeepsBuiltInValues() {
+    ctrl::test::RecordingNotifier outer;
+    ctrl::FakeClock clock;
+    ctrl::sim::CameraModel camera(kMono);
+    ctrl::sim::CameraFrontEnd front_end(camera);
+    ctrl::sim::InProcessChannel channel(front_end, clock);
+    ctrl::OnlineStatusPublisher status;
+    ctrl::Commands().Reset();
+    ctrl::Command engine(channel, clock, ctrl::Commands(), status);
+    ctrl::ParameterDatabase database;
+    MainWindowSetup setup{&engine, &database, &status, &clock, [] { return false; }, {}, nullptr};
+    CCtrlToolDlg window(setup);
+    window.Initialise();
+    QCOMPARE(outer.Texts(), std::vector<std::string>{"Failed to initialize!"});
+    QCOMPARE(qobject_cast<QLineEdit*>(window.FindControl(1708))->text(), QString("256"));
+    QCOMPARE(front_end.requests_served(), uint64_t{0});
+  }
+
+  void silentCameraAtStartReadsNothing() {
+    Session s(kMono, /*silent=*/true);
+    QVERIFY(!s.Online());
+    QCOMPARE(s.Edit(1701)->text(), QString("8000"));
+    QCOMPARE(s.trace.lines.size(), size_t{1});  // only the model name request
+  }
+
+  // ---- Commit paths ----
+
+  void editCommitsOnFocusLossAndOnEnter() {
+    Session s(kMono);
+    s.Type(1708, "300");
+    QCOMPARE(s.Peek(57), 300);
+    s.Edit(1708)->setText("400");
+    QTest::keyClick(s.Edit(1708), Qt::Key_Return);
+    QCOMPARE(s.Peek(57), 400);
+    QVERIFY(s.window->isVisible());
+    QVERIFY(s.notifier.questions.empty());
+  }
+
+  void editTextThatIsNoIntegerInRangeShowsThePreviousValue() {
+    Session s(kMono);
+    const uint64_t served = s.front_end.requests_served();
+    s.Type(1708, "abc");
+    QCOMPARE(s.Edit(1708)->text(), QString("256"));
+    s.Type(1708, "99999");
+    QCOMPARE(s.Edit(1708)->text(), QString("256"));
+    QCOMPARE(s.front_end.requests_served(), served);
+  }
+
+  void refusedValueComesBackWithoutGoingOffline() {
+    Session s(kMono);
+    const QString exposure = s.Edit(1704)->text();
+    s.Type(1704, QString::number(s.Peek(34) + 1000));  // longer than the line: refused
+    QCOMPARE(s.Edit(1704)->text(), exposure);
+    QCOMPARE(s.Peek(30), exposure.toInt());
+    QVERIFY(s.Online());
+  }
+
+  void silentCameraRollsBackAndGoesOffline() {
+    Session s(kMono);
+    s.front_end.faults().silent = true;
+    s.Type(1708, "300");
+    QCOMPARE(s.Edit(1708)->text(), QString("256"));
+    QVERIFY(!s.Online());
+    s.StepDown(1698);
+    QCOMPARE(s.Combo(1698)->currentText(), QString("Mono8"));
+  }
+
+  void spinArrowWritesFirstAndStaysWhenNotConfirmed() {
+    Session s(kMono);
+    QTest::mouseClick(s.Spin(1709)->upButton(), Qt::LeftButton);
+    QCOMPARE(s.Peek(57), 257);
+    QCOMPARE(s.Edit(1708)->text(), QString("257"));
+    s.front_end.faults().silent = true;
+    QTest::mouseClick(s.Spin(1709)->upButton(), Qt::LeftButton);
+    QCOMPARE(s.Edit(1708)->text(), QString("257"));
+    QCOMPARE(s.Spin(1709)->position(), 257);
+  }
+
+  void comboWritesItemValuesAndIndices() {
+    Session s(kMono);
+    s.StepDown(1698);
+    QCOMPARE(s.Peek(24), 0x010A0046);
+    QCOMPARE(s.Label(1813)->text(), QString("Bpp10"));
+    s.StepDown(1690);  // "FallingEdge"
+    QCOMPARE(s.Peek(50), 1);
+    s.StepDown(1689);  // "CC2"
+    QCOMPARE(s.Peek(49), 2);
+  }
+
+  // ---- Follow-ups ----
+
+  void binningChangesTheWidthRangesAndRereadsTheImageFormat() {
+    Session s(kMono);
+    s.StepDown(1692);
+    QCOMPARE(s.Peek(18), 2);
+    QCOMPARE(s.Spin(1697)->minimum(), 32);
+    QCOMPARE(s.Spin(1697)->maximum(), s.Peek(20));
+    QCOMPARE(s.Spin(1695)->maximum(), s.Peek(20) - 32);
+    QCOMPARE(s.Edit(1696)->text(), QString::number(s.Peek(22)));
+    QCOMPARE(s.Edit(1694)->text(), QString::number(s.Peek(21)));
+  }
+
+  void pixelFormatRereadsTheCameraLinkSettings() {
+    Session s(kMono);
+    s.StepDown(1698);
+    QCOMPARE(s.Combo(1719)->currentData().toInt(), s.Peek(114));
+    QCOMPARE(s.Combo(1721)->currentData().toInt(), s.Peek(116));
+    QCOMPARE(s.Edit(1701)->text(), QString::number(s.Peek(34)));
+  }
+
+  void whiteBalanceOnceReturnsToManualWithNewGains() {
+    Session s(kColor);
+    s.window->tabs()->setCurrentIndex(2);
+    s.StepDown(1851);  // "Once"
+    QCOMPARE(s.Combo(1851)->currentText(), QString("Manual"));
+    QCOMPARE(s.Peek(86), 0);
+    QCOMPARE(s.Edit(1854)->text(), QString::number(s.Peek(87)));
+    QCOMPARE(s.Edit(1857)->text(), QString::number(s.Peek(88)));
+  }
+
+  void ccmSelectorShowsTheMatrixOfTheChosenSet() {
+    Session s(kColor);
+    QVERIFY(!s.Edit(1876)->isEnabled());
+    s.StepDown(1874);
+    QCOMPARE(s.Peek(94), 1);
+    for (int i = 0; i < 9; ++i) {
+      QVERIFY(s.Edit(1876 + 3 * i)->isEnabled());
+      QCOMPARE(s.Edit(1876 + 3 * i)->text(), QString::number(s.Peek(95 + i)));
+    }
+  }
+
+  // ---- Model profiles ----
+
+  void monoProfile() {
+    Session s(kMono);
+    QCOMPARE(Items(s.Combo(1698)), QStringList({"Mono8", "Mono10P", "Mono12P"}));
+    QCOMPARE(Items(s.Combo(1743)), QStringList({"User"}));
+    QVERIFY(s.Combo(1691)->isEnabled());
+    QVERIFY(!s.Edit(1819)->isEnabled());
+    QVERIFY(s.Combo(1722)->isEnabled());
+    QVERIFY(!s.Combo(1851)->isEnabled());
+    QVERIFY(s.Label(1771)->isEnabled());
+  }
+
+  void colourProfile() {
+    Session s(kColor);
+    QCOMPARE(Items(s.Combo(1698)), QStringList({"Mono8", "RGB8"}));
+    QCOMPARE(Items(s.Combo(1743)), QStringList({"Green", "Blue", "Red"}));
+    QCOMPARE(Items(s.Combo(1719)), QStringList({"Base", "EightyBit"}));
+    QCOMPARE(s.Combo(1698)->currentText(), QString("RGB8"));
+    QCOMPARE(s.Label(1813)->text(), QString("Bpp24"));
+    QVERIFY(s.Combo(1851)->isEnabled());
+    QVERIFY(s.Combo(1910)->isEnabled());
+    QVERIFY(!s.Combo(1714)->isEnabled());
+    QVERIFY(!s.Label(1771)->isEnabled());
+  }
+
+  void wideProfile() {
+    Session s(kWide);
+    QCOMPARE(ctrl::Commands().GetCommandAddress(55), std::string("0x0120C054"));
+    QVERIFY(!s.Combo(1691)->isEnabled());
+    QVERIFY(!s.window->FindControl(1830)->isEnabled());
+    QVERIFY(s.Edit(1819)->isEnabled());
+    QVERIFY(s.Combo(1827)->isEnabled());
+    QCOMPARE(s.Spin(1737)->maximum(), 16384);
+    QCOMPARE(Items(s.Combo(1698)).contains("Mono12P"), s.camera.device_version_number() < 200);
+  }
+
+  // ---- Derived and monitored values ----
+
+  void lineTimingFollowsTheTickLengthOfTheModel() {
+    Session mono(kMono);
+    mono.Type(1701, "8000");
+    QCOMPARE(mono.Edit(1912)->text(), QString("100.0000us"));
+    QCOMPARE(mono.Label(1762)->text(), QString("10000.0000hz"));
+  }
+
+  void lineTimeTypedInMicrosecondsReachesTheCamera() {
+    Session s(kMono);
+    s.Type(1912, "120");
+    QCOMPARE(s.Peek(34), 9600);
+    QCOMPARE(s.Edit(1701)->text(), QString("9600"));
+    QCOMPARE(s.Edit(1912)->text(), QString("120.0000us"));
+  }
+
+  void readoutsShowTheirFormats() {
+    Session s(kMono);
+    s.camera.Poke(s.Reg(12), 2450);
+    s.camera.Poke(s.Reg(14), 1234);
+    s.window->tabs()->setCurrentIndex(3);
+    QTest::mouseClick(s.Button(1749), Qt::LeftButton);
+    QTest::mouseClick(s.Button(1751), Qt::LeftButton);
+    QCOMPARE(s.Label(1750)->text(), QString("45.0"));
+    QCOMPARE(s.Label(1752)->text(), QString("1.234V"));
+    s.camera.Poke(s.Reg(45), 77);
+    QTest::mouseClick(s.Button(1791), Qt::LeftButton);
+    QCOMPARE(s.Label(1786)->text(), QString("77"));
+  }
+
+  // ---- Keyboard, tabs and leaving ----
+
+  void factorySequenceTogglesTheFactoryPage() {
+    Session s(kMono);
+    QTabBar* bar = s.window->tabs()->tabBar();
+    auto type_sequence = [&](const std::vector<Qt::Key>& letters) {
+      QTest::keyClick(bar, Qt::Key_F12, Qt::ShiftModifier | Qt::ControlModifier);
+      for (Qt::Key key : letters) QTest::keyClick(bar, key);
+    };
+    type_sequence({Qt::Key_Q, Qt::Key_X, Qt::Key_V, Qt::Key_Z});
+    QCOMPARE(s.window->tabs()->count(), 4);
+    s.window->tabs()->setCurrentIndex(2);
+    type_sequence({Qt::Key_Q, Qt::Key_V, Qt::Key_Z});
+    QCOMPARE(s.window->tabs()->count(), 5);
+    QCOMPARE(s.window->tabs()->tabText(4), QString("Factory A"));
+    QCOMPARE(s.window->tabs()->currentIndex(), 0);
+    QCOMPARE(s.factory_mode, 1);
+    QVERIFY(!s.window->FindControl(1793)->isVisible());
+    QVERIFY(!s.Button(1021)->isEnabled());
+    type_sequence({Qt::Key_Q, Qt::Key_V, Qt::Key_Z});
+    QCOMPARE(s.window->tabs()->count(), 4);
+    QCOMPARE(s.factory_mode, 0);
+  }
+
+  void escapeInControlsIsSwallowedButOnTheTabsItAsks() {
+    Session s(kMono);
+    QTest::keyClick(s.Edit(1708), Qt::Key_Escape);
+    QTest::keyClick(s.Button(1768), Qt::Key_Escape);
+    QTest::keyClick(s.Combo(1698), Qt::Key_Escape);
+    QVERIFY(s.notifier.questions.empty());
+    QTest::keyClick(s.window->tabs()->tabBar(), Qt::Key_Escape);
+    QCOMPARE(s.notifier.questions.size(), size_t{1});
+    QCOMPARE(s.notifier.questions[0].text,
+             std::string("Are you sure to terminate the Camera Control Tool ?"));
+    QCOMPARE(s.notifier.questions[0].caption, std::string("Confirm"));
+    QVERIFY(s.window->isVisible());
+  }
+
+  void exitAsksAndOnlyYesCloses() {
+    Session s(kMono);
+    s.window->menu_action(2)->trigger();
+    QVERIFY(s.window->isVisible());
+    s.notifier.answers.push_back(true);
+    s.window->close();
+    QVERIFY(!s.window->isVisible());
+    QCOMPARE(s.notifier.questions.size(), size_t{2});
+  }
+
+  void deviceResetClosesWithoutTheExitQuestion() {
+    Session s(kMono);
+    s.notifier.answers.push_back(true);
+    QTest::mouseClick(s.Button(1800), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(s.notifier.questions.size(), size_t{1});
+    QCOMPARE(
+        s.notifier.questions[0].text,
+        std::string("Are you sure to terminate the Camera Control Tool and reset the camera ?"));
+    QVERIFY(s.trace.Sent("wr " + std::string(ctrl::Commands().GetCommandAddress(17)) + " 1"));
+    QVERIFY(s.window->reset_requested());
+    QVERIFY(!s.window->isVisible());
+  }
+
+  void menuHasEveryItemAndReloadReadsAgain() {
+    Session s(kMono);
+    for (int id : {30008, 30011, 30012, 2, 30002, 30004, 30003, 30000, 30005, 30006, 30007, 30009,
+                   30001, 30010}) {
+      QVERIFY2(s.window->menu_action(id) != nullptr, qPrintable(QString::number(id)));
+    }
+    s.camera.Poke(s.Reg(57), 999);
+    s.window->menu_action(30002)->trigger();
+    QCOMPARE(s.Edit(1708)->text(), QString("999"));
+  }
+};
+
+QTEST_MAIN(UiMainWindowTest)
+#include "main_window_test.moc"
