@@ -79,16 +79,16 @@ struct Transmission {
 // Pixel format, Camera Link configuration and tap geometry that fit together, fastest first.
 constexpr Transmission kMonoTransmissions[] = {
     {pixel::kMono8, 2, 8},   {pixel::kMono8, 3, 10},  {pixel::kMono8, 3, 8},
-    {pixel::kMono8, 0, 2},   {pixel::kMono8, 0, 3},   {pixel::kMono10p, 3, 8},
+    {pixel::kMono8, 0, 3},   {pixel::kMono8, 0, 2},   {pixel::kMono10p, 3, 8},
     {pixel::kMono10p, 0, 2}, {pixel::kMono12p, 0, 2},
 };
 constexpr Transmission kColorTransmissions[] = {
     {pixel::kRgb8, 3, 3},  {pixel::kRgb8, 0, 1},  {pixel::kMono8, 3, 10},
-    {pixel::kMono8, 0, 2}, {pixel::kMono8, 0, 3},
+    {pixel::kMono8, 0, 3}, {pixel::kMono8, 0, 2},
 };
 constexpr Transmission kWideTransmissions[] = {
-    {pixel::kMono8, 3, 10},  {pixel::kMono8, 3, 8},   {pixel::kMono8, 0, 2},
-    {pixel::kMono8, 0, 3},   {pixel::kMono10p, 3, 8}, {pixel::kMono10p, 0, 2},
+    {pixel::kMono8, 3, 10},  {pixel::kMono8, 3, 8},   {pixel::kMono8, 0, 3},
+    {pixel::kMono8, 0, 2},   {pixel::kMono10p, 3, 8}, {pixel::kMono10p, 0, 2},
     {pixel::kMono12p, 0, 2},
 };
 
@@ -155,8 +155,6 @@ CameraModel::CameraModel(std::string model_name) : model_name_(std::move(model_n
   }
   Set(Role::kSensorWidth, static_cast<uint32_t>(facts_->sensor_width));
   Set(Role::kWidth, static_cast<uint32_t>(facts_->sensor_width));
-  if (kind_ == ModelKind::Color)
-    registers_[0x01201090] = static_cast<uint32_t>(facts_->sensor_width);
   for (int bank = 0; bank < 4; ++bank) ccm_[bank] = {1024, 0, 0, 0, 1024, 0, 0, 0, 1024};
 
   PokeText(reg::kVendorName, kVendor);

@@ -25,7 +25,8 @@ struct Faults {
 
 // Byte-stream face of the camera: request bytes in, reply bytes out, each reply byte with the
 // time it becomes due. One request is served at a time, in order of arrival; a reply never
-// overtakes an earlier one.
+// overtakes an earlier one. Not thread-safe: a server that feeds it from several threads
+// serialises the calls.
 class CameraFrontEnd {
  public:
   static constexpr size_t kMaxRequestLine = 1024;     // longer request lines are cut here

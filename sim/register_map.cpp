@@ -171,7 +171,7 @@ const RegisterInfo kRegisters[] = {
     Value(reg::kWbBlueGain, "WB Blue Gain", kOnColor, Role::kWbBlueGain, 0, 65525, 1024),
     Value(reg::kWbGreenGain, "WB Green Gain", kOnColor, Role::kWbGreenGain, 102, 4096, 1024),
     Value(0x01201088, "WB Calib AOI Start X", kOnColor, Role::kPlain, 0, 8192, 0),
-    Value(0x01201090, "WB Calib AOI Width", kOnColor, Role::kPlain, 8, 8192, 4096),
+    Value(reg::kWbCalibAoiWidth, "WB Calib AOI Width", kOnColor, Role::kPlain, 8, 8192, 4096),
     ReadOnly(reg::kWbCalibStatus, "WB Calib Status", kOnAll, Role::kWbCalibStatus),
     Choice(reg::kCcmEnable, "CCM Enable", kOnColor, Role::kPlain, kOffOn, 0),
     Value(reg::kCcmSelector, "CCM Selector", kOnColor, Role::kCcmSelector, 0, 3, 0),

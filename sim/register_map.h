@@ -193,6 +193,7 @@ inline constexpr uint32_t kWbCalibMode = 0x01201080;
 inline constexpr uint32_t kWbRedGain = 0x01201040;
 inline constexpr uint32_t kWbBlueGain = 0x01201044;
 inline constexpr uint32_t kWbGreenGain = 0x01201098;
+inline constexpr uint32_t kWbCalibAoiWidth = 0x01201090;
 inline constexpr uint32_t kWbCalibStatus = 0x01201C00;
 inline constexpr uint32_t kCcmEnable = 0x01202000;
 inline constexpr uint32_t kCcmSelector = 0x01202C00;
