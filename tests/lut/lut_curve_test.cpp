@@ -99,12 +99,6 @@ TEST(LutCurve, FastTableMatchesTheFullScanWithinOneLevel) {
   RecordProperty("max_difference", max_difference);
 }
 
-TEST(LutCurve, TableFromFewerThanTwoPointsIsZero) {
-  const std::vector<EditPoint> one = {{10, 10}};
-  EXPECT_EQ(LutTableFromPoints(one), LutTable{});
-  EXPECT_EQ(LutTableFromPointsByFullScan(one), LutTable{});
-}
-
 TEST(LutCurve, SortOrdersByAscendingX) {
   std::vector<EditPoint> points = {{200, 1}, {0, 2}, {90, 3}, {256, 4}, {90, 5}, {10, 6}};
   SortEditPoints(points);
@@ -236,18 +230,6 @@ TEST(LutEditor, BankSwitchesModesAndTellsTheDisplay) {
   EXPECT_EQ(display.changed, std::vector<int>{kBlueLut});
   bank.SetModeAndRedraw(kRedLut, LutMode::kEdit);
   EXPECT_LE(MaxDeviationFromIdentity(bank.table(kRedLut)), 5);
-}
-
-TEST(LutTables, SelectorsSuffixesAndTitles) {
-  EXPECT_EQ(LutSelectorOfTable(kRedLut), 2);
-  EXPECT_EQ(LutSelectorOfTable(kGreenLut), 0);
-  EXPECT_EQ(LutSelectorOfTable(kBlueLut), 1);
-  EXPECT_EQ(LutColourSuffix(kGreenLut, false), "[G]");
-  EXPECT_EQ(LutColourSuffix(kGreenLut, true), "");
-  EXPECT_EQ(LutEditorTitle(kGreenLut, true), "LUT Setting for Monochrome");
-  EXPECT_EQ(LutEditorTitle(kRedLut, false), "LUT Setting for Red");
-  EXPECT_TRUE(IsMonochromeKind(ModelKind::WideMono));
-  EXPECT_FALSE(IsMonochromeKind(ModelKind::Unsupported));
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
-// Catches LUT transfers that address the wrong camera LUT, lose or skip entries, give up too
-// early or retry forever on a silent camera, leave the camera's selector and index changed,
-// leave the windows disabled, or show the wrong progress.
+// Catches LUT transfers that address the wrong camera LUT, lose or skip entries, give up too early
+// or retry without end on a silent camera, leave the camera's selector and index changed or the
+// windows disabled, or show the wrong progress; and menu steps that touch the camera unasked.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <map>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "camera/command_table.h"
 #include "lut/lut_flows.h"
 #include "lut/lut_transfer.h"
+#include "sim/camera_model.h"
+#include "sim/front_end.h"
+#include "sim/in_process_channel.h"
 #include "support/recording_notifier.h"
 
 namespace ctrl {
@@ -19,109 +20,36 @@ namespace {
 
 constexpr uint32_t kSelectorRegister = 0x01204C00;
 constexpr uint32_t kIndexRegister = 0x01204C08;
-constexpr uint32_t kValueRegister = 0x01204C0C;
 
-// A camera with the three LUT registers on the request/reply protocol. It answers at once, or
-// not at all while it is made silent; a silent exchange costs the fake clock its time-out.
-class FakeLutCamera final : public ByteChannel {
- public:
-  explicit FakeLutCamera(FakeClock& clock) : clock_(clock) {
-    for (auto& lut : luts) lut.fill(0);
-  }
-
-  bool Write(std::string_view bytes) override {
-    requests.emplace_back(bytes);
-    const std::string request(bytes);
-    unsigned reg = 0;
-    unsigned value = 0;
-    if (std::sscanf(request.c_str(), "wr 0x%X %u", &reg, &value) == 2) {
-      if (IsSilentFor(reg, value)) return true;
-      WriteRegister(reg, value);
-      Reply(reg, static_cast<int32_t>(value));
-    } else if (std::sscanf(request.c_str(), "rd 0x%X", &reg) == 1) {
-      if (silent_always) return true;
-      Reply(reg, ReadRegister(reg));
-    }
-    return true;
-  }
-
-  int Read(char* buffer, int length, int timeout_ms) override {
-    int delivered = 0;
-    while (delivered < length && !pending_.empty()) {
-      buffer[delivered++] = pending_.front();
-      pending_.erase(pending_.begin());
-    }
-    if (delivered == 0) clock_.AdvanceUs(int64_t{timeout_ms} * 1000);
-    return delivered;
-  }
-
-  void DiscardInput() override { pending_.clear(); }
-
-  int CountRequests(const std::string& text) const {
-    int count = 0;
-    for (const std::string& r : requests) count += r == text;
-    return count;
-  }
-
-  // LUTs by selector value.
-  std::array<std::array<int32_t, kLutEntryCount>, 3> luts{};
-  int32_t selector = 0;
-  int32_t index = 0;
-  // Index writes from this entry on go unanswered (and select nothing); -1 never.
-  int silent_from_index = -1;
-  // Only while this selector is active; -1 for any.
-  int silent_selector = -1;
-  bool silent_always = false;
-  std::vector<std::string> requests;
-
- private:
-  bool IsSilentFor(uint32_t reg, uint32_t value) const {
-    if (silent_always) return true;
-    if (reg != kIndexRegister || silent_from_index < 0) return false;
-    if (silent_selector >= 0 && selector != silent_selector) return false;
-    return static_cast<int>(value) >= silent_from_index;
-  }
-
-  int32_t ReadRegister(uint32_t reg) const {
-    if (reg == kSelectorRegister) return selector;
-    if (reg == kIndexRegister) return index;
-    if (reg == kValueRegister) return luts[selector][index];
-    return 0;
-  }
-
-  void WriteRegister(uint32_t reg, uint32_t value) {
-    if (reg == kSelectorRegister) selector = static_cast<int32_t>(value);
-    if (reg == kIndexRegister) index = static_cast<int32_t>(value);
-    if (reg == kValueRegister) luts[selector][index] = static_cast<int32_t>(value);
-  }
-
-  void Reply(uint32_t reg, int32_t value) {
-    char line[64];
-    std::snprintf(line, sizeof line, "0x%08X=%d\r\nOK>\r\n", reg, value);
-    pending_ += line;
-  }
-
-  FakeClock& clock_;
-  std::string pending_;
-};
-
+// Records the progress window. The camera goes silent once the message equals `drop_out_at` and
+// answers again when the window closes, as a cable pulled and plugged in again would.
 class RecordingProgress final : public Progress {
  public:
+  explicit RecordingProgress(sim::CameraFrontEnd& camera) : camera_(camera) {}
   void OpenProgress(const std::string& message) override { opened.push_back(message); }
   void SetProgressPercent(int percent) override { percents.push_back(percent); }
-  void SetProgressMessage(const std::string& message) override { last_message = message; }
-  void FinishProgress() override { ++finished; }
+  void SetProgressMessage(const std::string& message) override {
+    last_message = message;
+    if (message == drop_out_at) camera_.faults().silent = true;
+  }
+  void FinishProgress() override {
+    ++finished;
+    camera_.faults().silent = false;
+  }
   void ProcessPendingMessages() override { ++pumps; }
 
+  std::string drop_out_at;
   std::vector<std::string> opened;
   std::vector<int> percents;
   std::string last_message;
   int finished = 0;
   int pumps = 0;
+
+ private:
+  sim::CameraFrontEnd& camera_;
 };
 
-class CountingGate final : public WindowGate {
- public:
+struct CountingGate final : WindowGate {
   void DisableWindows() override { ++disabled; }
   void EnableWindows() override { ++enabled; }
   void DisableMainWindow() override { ++main_disabled; }
@@ -129,29 +57,61 @@ class CountingGate final : public WindowGate {
   int disabled = 0, enabled = 0, main_disabled = 0, main_enabled = 0;
 };
 
-class LutTransfer : public ::testing::Test {
+struct RequestLog final : TraceSink {
+  void TraceLine(std::string_view line) override {
+    if (line.starts_with("Tx: ")) requests.emplace_back(line.substr(4));
+  }
+  int Count(const std::string& request) const {
+    return static_cast<int>(std::count(requests.begin(), requests.end(), request));
+  }
+  std::vector<std::string> requests;
+};
+
+class LutTransfer : public ::testing::TestWithParam<const char*> {
  protected:
-  LutTransfer() : camera_(clock_), engine_(camera_, clock_, table_, status_) {
-    engine_.device().kind = ModelKind::Color;
-    camera_.selector = 1;
-    camera_.index = 7;
-    for (int s = 0; s < 3; ++s) {
-      for (int i = 0; i < kLutEntryCount; ++i) camera_.luts[s][i] = (i + 100 * (s + 1)) % 4096;
+  LutTransfer()
+      : model_(GetParam()),
+        front_end_(model_),
+        channel_(front_end_, clock_),
+        engine_(channel_, clock_, table_, status_),
+        progress_(front_end_) {
+    engine_.CheckModel();
+    engine_.set_trace_sink(&log_);
+    model_.Poke(kSelectorRegister, 0);
+    model_.Poke(kIndexRegister, 33);
+    for (int t = 0; t < kLutTableCount; ++t) {
+      for (int i = 0; i < kLutEntryCount; ++i) {
+        model_.SetLutEntry(t, i, static_cast<uint16_t>((i + 100 * (t + 1)) % 4096));
+      }
+      bank_.SetModeAndRedraw(t, LutMode::kView);  // as after a file load
+      bank_.table(t).fill(-1);
     }
-    for (int t = 0; t < kLutTableCount; ++t) bank_.table(t).fill(-1);
   }
 
-  void ExpectAddressingRestored() {
-    EXPECT_EQ(camera_.selector, 1);
-    EXPECT_EQ(camera_.index, 7);
+  bool monochrome() const { return engine_.device().IsMonochrome(); }
+  // The table a camera of this kind has, or tests first.
+  int first_table() const { return monochrome() ? kGreenLut : kRedLut; }
+  std::string Suffix(int t) const { return LutColourSuffix(t, monochrome()); }
+  LutTable CameraLut(int t) const {
+    LutTable lut{};
+    for (int i = 0; i < kLutEntryCount; ++i) lut[i] = model_.LutEntry(t, i);
+    return lut;
+  }
+  void ExpectAddressingRestored() const {
+    EXPECT_EQ(model_.Peek(kSelectorRegister), 0u);
+    EXPECT_EQ(model_.Peek(kIndexRegister), 33u);
     EXPECT_EQ(gate_.disabled, gate_.enabled);
+    EXPECT_EQ(gate_.main_disabled, gate_.main_enabled);
   }
 
   FakeClock clock_;
-  FakeLutCamera camera_;
+  sim::CameraModel model_;
+  sim::CameraFrontEnd front_end_;
+  sim::InProcessChannel channel_;
   CommandTable table_;
   OnlineStatusPublisher status_;
   Command engine_;
+  RequestLog log_;
   RecordingProgress progress_;
   CountingGate gate_;
   LutTransferContext io_{engine_, clock_, progress_, gate_};
@@ -159,125 +119,119 @@ class LutTransfer : public ::testing::Test {
   test::RecordingNotifier notifier_;
 };
 
-TEST_F(LutTransfer, ReadFetchesTheSelectedCameraLut) {
-  ASSERT_TRUE(ReadLutTable(io_, bank_, kRedLut));
-  EXPECT_EQ(bank_.table(kRedLut), camera_.luts[2]);  // red is selector 2
-  EXPECT_EQ(bank_.table(kGreenLut)[0], -1);
-  EXPECT_EQ(bank_.editor(kRedLut).mode(), LutMode::kView);
-  EXPECT_EQ(progress_.opened, std::vector<std::string>{"Now, reading camera lut data. [R]"});
-  EXPECT_EQ(progress_.last_message, "Now, reading camera lut data. [R] (4096 / 4096)");
+TEST_P(LutTransfer, ReadFetchesTheSelectedCameraLutAndClampsIt) {
+  const int t = first_table();
+  model_.SetLutEntry(t, 5, 5000);
+  ASSERT_TRUE(ReadLutTable(io_, bank_, t));
+  LutTable expected = CameraLut(t);
+  expected[5] = 4095;
+  EXPECT_EQ(bank_.table(t), expected);
+  EXPECT_EQ(bank_.editor(t).mode(), LutMode::kView);
+  const std::string text = "Now, reading camera lut data. " + Suffix(t);
+  EXPECT_EQ(progress_.opened, std::vector<std::string>{text});
+  EXPECT_EQ(progress_.last_message, text + " (4096 / 4096)");
   EXPECT_EQ(progress_.percents.front(), 0);
   EXPECT_EQ(progress_.percents.back(), 99);
-  EXPECT_EQ(progress_.pumps, 4096);
+  EXPECT_EQ(progress_.pumps, kLutEntryCount);
   EXPECT_EQ(progress_.finished, 1);
-  ExpectAddressingRestored();
   EXPECT_EQ(gate_.disabled, 1);
-}
-
-TEST_F(LutTransfer, ReadClampsValuesAboveTheRange) {
-  camera_.luts[0][5] = 5000;
-  camera_.luts[0][6] = -3;
-  ASSERT_TRUE(ReadLutTable(io_, bank_, kGreenLut));
-  EXPECT_EQ(bank_.table(kGreenLut)[5], 4095);
-  EXPECT_EQ(bank_.table(kGreenLut)[6], 0);
-}
-
-TEST_F(LutTransfer, CameraSilentAtEntry100KeepsTheFirst100AndRestoresAddressing) {
-  camera_.silent_from_index = 100;
-  EXPECT_FALSE(ReadLutTable(io_, bank_, kBlueLut));
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(bank_.table(kBlueLut)[i], camera_.luts[1][i]) << i;
-  EXPECT_EQ(bank_.table(kBlueLut)[100], -1);
-  EXPECT_EQ(progress_.last_message, "Now, reading camera lut data. [B] (100 / 4096)");
-  EXPECT_EQ(camera_.CountRequests("wr 0x01204C08 100\r\n"), kLutAccessAttempts);
-  EXPECT_EQ(camera_.CountRequests("wr 0x01204C08 101\r\n"), 0);
-  EXPECT_EQ(progress_.finished, 1);
-  EXPECT_EQ(bank_.editor(kBlueLut).mode(), LutMode::kView);
   ExpectAddressingRestored();
 }
 
-TEST_F(LutTransfer, WriteStoresTheSourceTableInTheTargetLutAndKeepsTheEditMode) {
-  bank_.editor(kGreenLut).ClearTableData();  // Edit Mode, the straight line
-  const LutTable line = bank_.table(kGreenLut);
-  EXPECT_TRUE(WriteLutTable(io_, bank_, kGreenLut, kRedLut));
-  EXPECT_EQ(camera_.luts[2], line);
-  EXPECT_EQ(bank_.editor(kGreenLut).mode(), LutMode::kEdit);
-  EXPECT_EQ(bank_.table(kGreenLut), line);
-  EXPECT_EQ(progress_.opened, std::vector<std::string>{"Now, writing camera lut data. [R]"});
-  EXPECT_EQ(progress_.last_message, "Now, writing camera lut data. [R] (4096 / 4096)");
-  EXPECT_EQ(progress_.finished, 1);
+TEST_P(LutTransfer, CameraSilentAtEntry100KeepsTheFirst100AndRestoresAddressing) {
+  const int t = first_table();
+  const std::string text = "Now, reading camera lut data. " + Suffix(t);
+  progress_.drop_out_at = text + " (100 / 4096)";
+  EXPECT_FALSE(ReadLutTable(io_, bank_, t));
+  const LutTable camera = CameraLut(t);
+  EXPECT_TRUE(std::equal(camera.begin(), camera.begin() + 100, bank_.table(t).begin()));
+  EXPECT_EQ(bank_.table(t)[100], -1);
+  EXPECT_EQ(progress_.last_message, text + " (100 / 4096)");
+  EXPECT_EQ(log_.Count("wr 0x01204C08 100"), kLutAccessAttempts);
+  EXPECT_EQ(log_.Count("wr 0x01204C08 101"), 0);
+  EXPECT_EQ(bank_.editor(t).mode(), LutMode::kView);
   ExpectAddressingRestored();
 }
 
-TEST_F(LutTransfer, WriteToASilentCameraStopsAt100AndReportsFailure) {
-  const auto before = camera_.luts[0];
-  bank_.table(kGreenLut).fill(1234);
-  camera_.silent_from_index = 100;
-  EXPECT_FALSE(WriteLutTable(io_, bank_, kGreenLut, kGreenLut));
-  EXPECT_EQ(camera_.luts[0][99], 1234);
-  EXPECT_EQ(camera_.luts[0][100], before[100]);
-  EXPECT_EQ(progress_.last_message, "Now, writing camera lut data. [G] (100 / 4096)");
-  EXPECT_EQ(bank_.editor(kGreenLut).mode(), LutMode::kEdit);
+TEST_P(LutTransfer, WrittenTablesLandInTheirColourAndReadBack) {
+  const int last = monochrome() ? kGreenLut : kBlueLut;
+  for (int t = first_table(); t <= last; ++t) {
+    for (int i = 0; i < kLutEntryCount; ++i) bank_.table(t)[i] = (i * (t + 2) + 11 * t) % 4096;
+    ASSERT_TRUE(WriteLutTable(io_, bank_, t, t)) << t;
+    EXPECT_EQ(CameraLut(t), bank_.table(t)) << t;
+  }
+  EXPECT_EQ(progress_.last_message,
+            "Now, writing camera lut data. " + Suffix(last) + " (4096 / 4096)");
+  LutBank fresh;
+  progress_.opened.clear();
+  ASSERT_TRUE(ReadAllLutTables(io_, fresh));
+  for (int t = first_table(); t <= last; ++t) EXPECT_EQ(fresh.table(t), bank_.table(t)) << t;
+  // A monochrome camera has only the green table, read without a colour suffix.
+  EXPECT_EQ(progress_.opened.size(), monochrome() ? 1u : 3u);
+  EXPECT_EQ(progress_.opened.front(), "Now, reading camera lut data. " + Suffix(first_table()));
+  EXPECT_EQ(gate_.main_disabled, 1);
   ExpectAddressingRestored();
 }
 
-TEST_F(LutTransfer, UnansweredSelectorReadEndsBeforeAnyWrite) {
-  camera_.silent_always = true;
-  EXPECT_FALSE(ReadLutTable(io_, bank_, kRedLut));
-  EXPECT_FALSE(WriteLutTable(io_, bank_, kRedLut, kRedLut));
-  for (const std::string& request : camera_.requests)
-    EXPECT_EQ(request.rfind("wr", 0), std::string::npos);
+TEST_P(LutTransfer, WriteKeepsTheEditModeAndStopsWhereTheCameraFallsSilent) {
+  const int t = first_table();
+  bank_.editor(t).ClearTableData();  // Edit Mode: the table follows the straight line
+  const LutTable line = bank_.table(t);
+  const LutTable before = CameraLut(t);
+  progress_.drop_out_at = "Now, writing camera lut data. " + Suffix(t) + " (100 / 4096)";
+  EXPECT_FALSE(WriteLutTable(io_, bank_, t, t));
+  const LutTable after = CameraLut(t);
+  EXPECT_TRUE(std::equal(line.begin(), line.begin() + 100, after.begin()));
+  EXPECT_TRUE(std::equal(before.begin() + 100, before.end(), after.begin() + 100));
+  EXPECT_EQ(bank_.editor(t).mode(), LutMode::kEdit);
+  EXPECT_EQ(bank_.table(t), line);
+  EXPECT_EQ(gate_.disabled, gate_.enabled);
+}
+
+TEST_P(LutTransfer, UnansweredSelectorReadEndsBeforeAnyWrite) {
+  front_end_.faults().silent = true;
+  EXPECT_FALSE(ReadLutTable(io_, bank_, first_table()));
+  EXPECT_FALSE(WriteLutTable(io_, bank_, first_table(), first_table()));
+  for (const std::string& request : log_.requests)
+    EXPECT_FALSE(request.starts_with("wr")) << request;
   EXPECT_TRUE(progress_.opened.empty());
   EXPECT_EQ(gate_.disabled, 2);
   EXPECT_EQ(gate_.enabled, 2);
-  EXPECT_EQ(bank_.editor(kRedLut).mode(), LutMode::kEdit);
 }
 
-TEST_F(LutTransfer, ReadAllOnMonochromeReadsOnlyGreenWithoutSuffix) {
-  engine_.device().kind = ModelKind::Mono;
-  EXPECT_TRUE(ReadAllLutTables(io_, bank_));
-  EXPECT_EQ(progress_.opened, std::vector<std::string>{"Now, reading camera lut data. "});
-  EXPECT_EQ(bank_.table(kGreenLut), camera_.luts[0]);
-  EXPECT_EQ(bank_.table(kRedLut)[0], -1);
-  EXPECT_EQ(bank_.table(kBlueLut)[0], -1);
-  EXPECT_EQ(gate_.main_disabled, 1);
-  EXPECT_EQ(gate_.main_enabled, 1);
-}
-
-TEST_F(LutTransfer, ReadAllOnColourReadsRedGreenBlueAndStopsAtTheFirstFailure) {
-  EXPECT_TRUE(ReadAllLutTables(io_, bank_));
-  EXPECT_EQ(progress_.opened, (std::vector<std::string>{"Now, reading camera lut data. [R]",
-                                                        "Now, reading camera lut data. [G]",
-                                                        "Now, reading camera lut data. [B]"}));
-  EXPECT_EQ(bank_.table(kBlueLut), camera_.luts[1]);
-
-  progress_.opened.clear();
-  bank_.table(kGreenLut).fill(-1);
-  camera_.silent_from_index = 10;
-  camera_.silent_selector = 2;  // only the red LUT fails
+TEST_P(LutTransfer, ReadAllStopsAtTheFirstFailedTable) {
+  progress_.drop_out_at = "Now, reading camera lut data. " + Suffix(first_table()) + " (10 / 4096)";
   EXPECT_FALSE(ReadAllLutTables(io_, bank_));
-  EXPECT_EQ(progress_.opened, std::vector<std::string>{"Now, reading camera lut data. [R]"});
-  EXPECT_EQ(bank_.table(kGreenLut)[0], -1);
-  EXPECT_EQ(gate_.main_disabled, gate_.main_enabled);
+  EXPECT_EQ(progress_.opened.size(), 1u);
+  for (int t = 0; t < kLutTableCount; ++t) {
+    if (t != first_table()) {
+      EXPECT_EQ(bank_.table(t)[0], -1) << t;
+    }
+  }
   ExpectAddressingRestored();
 }
 
-TEST_F(LutTransfer, SaveAndLoadAllAskBeforeTouchingTheCamera) {
+TEST_P(LutTransfer, SaveAndLoadAllAskBeforeTouchingTheCamera) {
   // No: the tables are saved as they are, without camera traffic.
   EXPECT_TRUE(ReadTablesBeforeSave(io_, bank_));
   EXPECT_FALSE(LoadAllLutTablesConfirmed(io_, bank_));
-  EXPECT_TRUE(camera_.requests.empty());
+  EXPECT_TRUE(log_.requests.empty());
   ASSERT_EQ(notifier_.questions.size(), 2u);
   EXPECT_EQ(notifier_.questions[0].text, "Read all lut data from the camera ?");
   EXPECT_EQ(notifier_.questions[0].caption, "Confirm");
 
   // Yes with a camera that fails: the save must not go on.
-  camera_.silent_from_index = 50;
+  progress_.drop_out_at = "Now, reading camera lut data. " + Suffix(first_table()) + " (50 / 4096)";
   notifier_.answers = {true, true};
   EXPECT_FALSE(ReadTablesBeforeSave(io_, bank_));
-  camera_.silent_from_index = -1;
+  progress_.drop_out_at.clear();
   EXPECT_TRUE(LoadAllLutTablesConfirmed(io_, bank_));
-  EXPECT_EQ(bank_.table(kRedLut), camera_.luts[2]);
+  EXPECT_EQ(bank_.table(first_table()), CameraLut(first_table()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Models, LutTransfer,
+                         ::testing::Values("QX-4096M-PCL", "VR5300-KQ08-630C-07",
+                                           "VR5300-KQ16-520M-07"));
 
 }  // namespace
 }  // namespace ctrl
