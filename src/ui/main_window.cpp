@@ -15,7 +15,14 @@
 
 #include "camera/bulk_read.h"
 #include "camera/notifier.h"
+#include "camera/user_sets.h"
+#include "files/camera_settings_file.h"
+#include "ui/area_select_dialog.h"
+#include "ui/communication_dialog.h"
+#include "ui/file_dialogs.h"
+#include "ui/identity_dialogs.h"
 #include "ui/page_layouts.h"
+#include "ui/terminal_dialog.h"
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
 
@@ -45,8 +52,7 @@ constexpr int kSaveAllData = 30011;
 constexpr int kSaveShippingData = 30012;
 }  // namespace menu
 
-// Page buttons whose windows are not part of this build yet.
-constexpr int kTerminalButton = 1010;
+// Page button whose window is not part of this build yet.
 constexpr int kOpenLutButton = 1132;
 
 bool IsModifierKey(int key) {
@@ -66,6 +72,28 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
       status_strip_(new ctrl::ui::StatusStrip(*setup_.status, this)),
       idle_timer_(new QTimer(this)) {
   if (setup_.factory_mode == nullptr) setup_.factory_mode = &factory_mode_fallback_;
+  if (setup_.file_dialogs == nullptr) {
+    own_file_dialogs_ = std::make_unique<ctrl::ui::QtFileDialogs>();
+    setup_.file_dialogs = own_file_dialogs_.get();
+  }
+  flows_ = std::make_unique<ctrl::ui::FileFlows>(*setup_.file_dialogs, setup_.settings);
+  terminal_ = new CTerminalDialog(*setup_.engine, *setup_.status, *flows_, this);
+  CommunicationSetup communication;
+  communication.engine = setup_.engine;
+  communication.status = setup_.status;
+  communication.channel = setup_.channel;
+  communication.settings = setup_.settings;
+  communication.factory_mode = setup_.factory_mode;
+  communication.progress = &progress_;
+  communication.flows = flows_.get();
+  communication.reload_all_parameters = [this] { ReloadAllParameters(); };
+  communication.open_settings_file = [this] { OpenSettingsFile(communication_); };
+  communication.save_all_data = [this] { SaveSettingsFile(this, /*shipping_data=*/false); };
+  communication_ = new CCommunicationDialog(std::move(communication), this);
+  traffic_.to_messages = [this](const std::string& line) { communication_->AppendMessage(line); };
+  traffic_.to_terminal = [this](const std::string& line) { terminal_->AppendTerminalLine(line); };
+  traffic_.also = setup_.trace_to;
+  setup_.engine->set_trace_sink(&traffic_);
   pages_.set_dispatcher(&dispatcher_);
   progress_.set_owner(this);
   setWindowIcon(AppIcon());
@@ -89,6 +117,7 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
 CCtrlToolDlg::~CCtrlToolDlg() {
   qApp->removeEventFilter(this);
   idle_timer_->stop();
+  setup_.engine->set_trace_sink(setup_.trace_to);
   ctrl::ui::RegisteredWindows::Instance().Remove(this);
   if (setup_.close_link) setup_.close_link();
 }
@@ -120,23 +149,23 @@ void CCtrlToolDlg::BuildMenu() {
     connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
     actions_.push_back(action);
   };
-  // Items whose windows are not part of this build yet are shown but disabled.
+  // The LUT items, whose windows are not part of this build yet, are shown but disabled.
   QMenu* file = menu_bar_->addMenu(QStringLiteral("File(&F)"));
-  add(file, QStringLiteral("&Open"), menu::kOpenFile, false);
+  add(file, QStringLiteral("&Open"), menu::kOpenFile, true);
   QMenu* save_as = file->addMenu(QStringLiteral("&Save as"));
-  add(save_as, QStringLiteral("All Data"), menu::kSaveAllData, false);
-  add(save_as, QStringLiteral("Shipping Data"), menu::kSaveShippingData, false);
+  add(save_as, QStringLiteral("All Data"), menu::kSaveAllData, true);
+  add(save_as, QStringLiteral("Shipping Data"), menu::kSaveShippingData, true);
   file->addSeparator();
   add(file, QStringLiteral("E&xit"), menu::kExit, true);
 
   QMenu* settings = menu_bar_->addMenu(QStringLiteral("Settings(&S)"));
   add(settings, QStringLiteral("&Reload"), menu::kReload, true);
-  add(settings, QStringLiteral("&Load settings"), menu::kLoadSettings, false);
-  add(settings, QStringLiteral("&Store settings"), menu::kStoreSettings, false);
+  add(settings, QStringLiteral("&Load settings"), menu::kLoadSettings, true);
+  add(settings, QStringLiteral("&Store settings"), menu::kStoreSettings, true);
 
   QMenu* identity = menu_bar_->addMenu(QStringLiteral(" "));
-  add(identity, QStringLiteral("Edit Device User ID"), menu::kEditUserId, false);
-  add(identity, QStringLiteral("Edit Device Serial Number"), menu::kEditSerialNumber, false);
+  add(identity, QStringLiteral("Edit Device User ID"), menu::kEditUserId, true);
+  add(identity, QStringLiteral("Edit Device Serial Number"), menu::kEditSerialNumber, true);
 
   QMenu* lut = menu_bar_->addMenu(QStringLiteral(" LUT(&L)"));
   add(lut, QStringLiteral("&Open LUT file"), menu::kOpenLutFile, false);
@@ -144,8 +173,8 @@ void CCtrlToolDlg::BuildMenu() {
   add(lut, QStringLiteral("&Load all LUT table"), menu::kLoadAllLut, false);
 
   QMenu* help = menu_bar_->addMenu(QStringLiteral("Help(&H)"));
-  add(help, QStringLiteral("&About this application"), menu::kAbout, false);
-  add(help, QStringLiteral("&Open Communication Dialog"), menu::kOpenCommunication, false);
+  add(help, QStringLiteral("&About this application"), menu::kAbout, true);
+  add(help, QStringLiteral("&Open Communication Dialog"), menu::kOpenCommunication, true);
 }
 
 QAction* CCtrlToolDlg::menu_action(int command_id) const {
@@ -166,6 +195,34 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
       ReloadAllParameters();
       break;
     }
+    case menu::kOpenFile:
+      OpenSettingsFile(this);
+      break;
+    case menu::kSaveAllData:
+      SaveSettingsFile(this, /*shipping_data=*/false);
+      break;
+    case menu::kSaveShippingData:
+      SaveSettingsFile(this, /*shipping_data=*/true);
+      break;
+    case menu::kLoadSettings:
+      LoadSettingsFromCamera();
+      break;
+    case menu::kStoreSettings:
+      StoreSettingsInCamera();
+      break;
+    case menu::kEditUserId:
+      EditUserId();
+      break;
+    case menu::kEditSerialNumber:
+      EditSerialNumber();
+      break;
+    case menu::kAbout:
+      ShowAbout();
+      break;
+    case menu::kOpenCommunication:
+      communication_->showNormal();
+      communication_->raise();
+      break;
     default:
       break;
   }
@@ -174,20 +231,23 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
 void CCtrlToolDlg::Initialise() {
   ctrl::ui::RegisteredWindows::Instance().Add(this);
   idle_timer_->start(kIdleTimerMs);
+  communication_->Initialise();
+  communication_->show();
 
   page_widgets_ = pages_.BuildPages();
   for (QWidget* page : page_widgets_) {
     page->setParent(tabs_);
     page->hide();
   }
-  pages_.SetEnabled(kTerminalButton, false);
   pages_.SetEnabled(kOpenLutButton, false);
 
   dispatcher_.InitialiseSpinRanges();
   setup_.database->RefreshAllControls(dispatcher_);
   BuildTabs();
   resize(sizeHint());
+  communication_->move(frameGeometry().right() + 8, y());
   setup_.database->CommitAll();
+  communication_->RefreshStoreEnabling();
 
   if (OpenLinkAndIdentify()) ReloadAllParameters();
   setup_.database->CommitAll();
@@ -252,10 +312,85 @@ void CCtrlToolDlg::ToggleFactoryMode() {
   BuildTabs();
   setup_.database->WritePendingChanges(*setup_.engine);
   setup_.database->CommitAll();
+  communication_->RefreshStoreEnabling();
   int32_t ignored = 0;
   if (setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs)) {
     ReloadAllParameters();
   }
+}
+
+int CCtrlToolDlg::RunModal(QDialog& dialog) {
+  return setup_.run_modal ? setup_.run_modal(dialog) : dialog.exec();
+}
+
+void CCtrlToolDlg::ShowTerminal() {
+  terminal_->ShowTerminal();
+}
+
+void CCtrlToolDlg::ShowDerivedValues() {
+  dispatcher_.UpdateDependentRanges();
+  dispatcher_.ShowLineTiming();
+  dispatcher_.ShowExposureTime();
+  dispatcher_.ShowPixelSize();
+}
+
+void CCtrlToolDlg::OpenSettingsFile(QWidget* owner) {
+  flows_->OpenCameraFile(owner, [this, owner](const std::string& path) {
+    ctrl::SettingsFileContext context{*setup_.engine, *setup_.database, *setup_.factory_mode,
+                                      [this] { return dispatcher_.CcmSelectorIndex(); },
+                                      &progress_, &dispatcher_};
+    progress_.set_owner(owner);
+    const bool loaded = ctrl::ReadCameraSettingFile(path, context);
+    progress_.set_owner(this);
+    if (loaded) ShowDerivedValues();
+    return loaded;
+  });
+}
+
+void CCtrlToolDlg::SaveSettingsFile(QWidget* owner, bool shipping_data) {
+  flows_->SaveCameraFile(owner, [this, shipping_data](const std::string& path) {
+    ctrl::SettingsFileContext context{*setup_.engine, *setup_.database, *setup_.factory_mode,
+                                      [this] { return dispatcher_.CcmSelectorIndex(); }};
+    return shipping_data ? ctrl::WriteShippingDataFile(path, context)
+                         : ctrl::WriteAllDataFile(path, context);
+  });
+}
+
+void CCtrlToolDlg::LoadSettingsFromCamera() {
+  CParameterAreaSelectDialog dialog(this, CParameterAreaSelectDialog::kLoad,
+                                    *setup_.factory_mode, *setup_.status);
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  if (!ctrl::LoadUserSet(*setup_.engine, dialog.chosen_area())) return;
+  // The camera now works with the loaded area: every control is read again.
+  ReloadAllParameters();
+}
+
+void CCtrlToolDlg::StoreSettingsInCamera() {
+  CParameterAreaSelectDialog dialog(this, CParameterAreaSelectDialog::kStore,
+                                    *setup_.factory_mode, *setup_.status);
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  if (ctrl::StoreUserSet(*setup_.engine, dialog.chosen_area())) {
+    ctrl::CurrentNotifier().ShowMessage("Completed saving current setting data !", "",
+                                        ctrl::MessageIcon::Information);
+  }
+}
+
+void CCtrlToolDlg::ShowAbout() {
+  CAboutDialog dialog(*setup_.engine, *setup_.status, this);
+  dialog.ReadIdentity();
+  RunModal(dialog);
+}
+
+void CCtrlToolDlg::EditUserId() {
+  CUserIdDialog dialog(*setup_.engine, *setup_.status, this);
+  dialog.ReadUserId();
+  RunModal(dialog);
+}
+
+void CCtrlToolDlg::EditSerialNumber() {
+  CCameraIdDialog dialog(*setup_.engine, *setup_.status, *setup_.factory_mode, this);
+  dialog.ReadSerialNumber();
+  RunModal(dialog);
 }
 
 void CCtrlToolDlg::reject() {

@@ -11,6 +11,8 @@
 #include "camera/command_engine.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "ui/file_flows.h"
+#include "ui/log_list.h"
 #include "ui/page_dispatcher.h"
 #include "ui/parameter_pages.h"
 #include "ui/progress_dialog.h"
@@ -19,10 +21,18 @@ class QAction;
 class QMenuBar;
 class QTabWidget;
 class QTimer;
+class CCommunicationDialog;
+class CTerminalDialog;
+
+namespace ctrl {
+class CommChannel;
+class RegistrySettings;
+}  // namespace ctrl
 
 namespace ctrl::ui {
 class StatusStrip;
-}
+class FileDialogs;
+}  // namespace ctrl::ui
 
 // What the main window works with; everything outlives the window.
 struct MainWindowSetup {
@@ -36,6 +46,16 @@ struct MainWindowSetup {
   std::function<void()> close_link;
   // The process-wide factory control mode (non-zero: factory pages and parameters).
   int* factory_mode = nullptr;
+  // The connection whose port and rate the communication dialog chooses (none: lists empty).
+  ctrl::CommChannel* channel = nullptr;
+  // The persisted settings: the previous-run check and the remembered folders.
+  ctrl::RegistrySettings* settings = nullptr;
+  // The file dialogs; QFileDialog when none is given.
+  ctrl::ui::FileDialogs* file_dialogs = nullptr;
+  // Also receives every traffic line, besides the message list and the terminal.
+  ctrl::TraceSink* trace_to = nullptr;
+  // Runs a modal dialog of the menu and returns its result; exec() when empty.
+  std::function<int(QDialog&)> run_modal;
 };
 
 // The operator's main window: menu, the tab pages with all camera parameters, the status strip.
@@ -71,6 +91,17 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   ctrl::ui::PageDispatcher& dispatcher() { return dispatcher_; }
   CProgressBarDialog& progress() { return progress_; }
   QAction* menu_action(int command_id) const;
+  CCommunicationDialog* communication() const { return communication_; }
+  CTerminalDialog* terminal() const { return terminal_; }
+
+  // The camera settings file commands; `owner` owns their file dialog and progress window.
+  void OpenSettingsFile(QWidget* owner);
+  void SaveSettingsFile(QWidget* owner, bool shipping_data);
+  void LoadSettingsFromCamera();
+  void StoreSettingsInCamera();
+  void ShowAbout();
+  void EditUserId();
+  void EditSerialNumber();
   bool reset_requested() const { return reset_requested_; }
   int factory_mode() const { return *setup_.factory_mode; }
 
@@ -82,11 +113,13 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void ShowTerminal() override {}
+  void ShowTerminal() override;
   void OpenLutEditor() override {}
   void CloseAfterReset() override;
 
   void BuildMenu();
+  int RunModal(QDialog& dialog);
+  void ShowDerivedValues();
   void OnMenuCommand(int command_id);
   // True when the key is used up here and must not reach the window.
   bool FilterKey(QWidget* target, QKeyEvent* key);
@@ -94,6 +127,9 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
 
   MainWindowSetup setup_;
   int factory_mode_fallback_ = 0;
+  std::unique_ptr<ctrl::ui::FileDialogs> own_file_dialogs_;
+  std::unique_ptr<ctrl::ui::FileFlows> flows_;
+  ctrl::ui::TrafficLogs traffic_;
   ctrl::ui::ParameterPages pages_;
   ctrl::ui::PageDispatcher dispatcher_;
   CProgressBarDialog progress_;
@@ -101,6 +137,8 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   QTabWidget* tabs_;
   ctrl::ui::StatusStrip* status_strip_;
   QTimer* idle_timer_;
+  CTerminalDialog* terminal_;
+  CCommunicationDialog* communication_;
   std::vector<QWidget*> page_widgets_;
   std::vector<QAction*> actions_;
   bool reset_requested_ = false;

@@ -62,6 +62,7 @@ struct Session {
     setup.clock = &clock;
     setup.open_link = [this] { return link_opens; };
     setup.factory_mode = &factory_mode;
+    setup.trace_to = &trace;
     window = std::make_unique<CCtrlToolDlg>(setup);
     trace.window = window.get();
     window->show();
@@ -141,7 +142,12 @@ class UiMainWindowTest : public QObject {
     ctrl::Commands().Reset();
     ctrl::Command engine(channel, clock, ctrl::Commands(), status);
     ctrl::ParameterDatabase database;
-    MainWindowSetup setup{&engine, &database, &status, &clock, [] { return false; }, {}, nullptr};
+    MainWindowSetup setup;
+    setup.engine = &engine;
+    setup.database = &database;
+    setup.status = &status;
+    setup.clock = &clock;
+    setup.open_link = [] { return false; };
     CCtrlToolDlg window(setup);
     window.Initialise();
     QCOMPARE(outer.Texts(), std::vector<std::string>{"Failed to initialize!"});
