@@ -1,34 +1,35 @@
-// ctrltool: the operator's window. For now it runs against the simulated camera in the process.
+// ctrltool: the operator's window. Talks to the camera through the persisted connection, or,
+// with --simulate, to a simulated camera served on a pseudo-terminal behind COM1.
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "app/application_state.h"
+#include "app/qt_settings_backend.h"
 #include "camera/clock.h"
 #include "camera/command_engine.h"
 #include "camera/command_table.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
-#include "sim/camera_model.h"
-#include "sim/front_end.h"
-#include "sim/in_process_channel.h"
+#include "sim/model_kind.h"
+#include "sim/pty/pty_camera_server.h"
+#include "ui/area_select_dialog.h"
+#include "ui/communication_dialog.h"
+#include "ui/identity_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
+#include "ui/terminal_dialog.h"
 
 namespace {
-
-// A link that is not open: every read comes back empty, so exchanges time out.
-class ClosedChannel final : public ctrl::ByteChannel {
- public:
-  bool Write(std::string_view) override { return false; }
-  int Read(char*, int, int) override { return 0; }
-  void DiscardInput() override {}
-};
 
 struct Options {
   bool simulate = false;
   std::string model = "QX-4096M-PCL";
+  std::string device;
   QString screenshot_dir;
   bool factory = false;
 };
@@ -41,20 +42,40 @@ bool ParseOptions(const QStringList& args, Options& options) {
       if (i + 1 < args.size() && !args[i + 1].startsWith("--")) {
         options.model = args[++i].toStdString();
       }
+    } else if (arg == "--device" && i + 1 < args.size()) {
+      options.device = args[++i].toStdString();
     } else if (arg == "--screenshot" && i + 1 < args.size()) {
       options.screenshot_dir = args[++i];
     } else if (arg == "--factory") {
       options.factory = true;
     } else {
-      std::fprintf(stderr, "usage: ctrltool [--simulate [MODEL]] [--factory] [--screenshot DIR]\n");
+      std::fprintf(stderr,
+                   "usage: ctrltool [--simulate [MODEL] | --device PATH] [--factory] "
+                   "[--screenshot DIR]\n");
       return false;
     }
+  }
+  if (options.simulate && !ctrl::sim::KindOfModel(options.model)) {
+    std::fprintf(stderr,
+                 "\"%s\" is not a model the simulator knows. Models:", options.model.c_str());
+    for (const auto& name : ctrl::sim::ModelNames()) std::fprintf(stderr, " %s", name.c_str());
+    std::fprintf(stderr, "\n");
+    return false;
   }
   return true;
 }
 
-// Saves the window with each tab selected, named after the position and the tab title.
-bool SaveScreenshots(CCtrlToolDlg& window, const QString& folder) {
+bool SaveWindow(QWidget& window, const QString& name) {
+  window.show();
+  QApplication::processEvents();
+  const bool saved = window.grab().save(name);
+  std::printf("%s\n", name.toUtf8().constData());
+  return saved;
+}
+
+// Saves the main window with each tab selected, then the secondary windows.
+bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
+                     ctrl::OnlineStatusPublisher& status, const QString& folder) {
   QDir().mkpath(folder);
   window.show();
   QApplication::processEvents();
@@ -68,6 +89,30 @@ bool SaveScreenshots(CCtrlToolDlg& window, const QString& folder) {
     ok = window.grab().save(name) && ok;
     std::printf("%s\n", name.toUtf8().constData());
   }
+  ok = SaveWindow(*window.communication(), folder + "/communication.png") && ok;
+
+  CTerminalDialog& terminal = *window.terminal();
+  static_cast<QLineEdit*>(terminal.Control(CTerminalDialog::kCommandEdit))
+      ->setText("rd 0x00000044");
+  terminal.Send();
+  std::string reply;
+  while (engine.WaitLine(200, reply)) {
+  }
+  ok = SaveWindow(terminal, folder + "/terminal.png") && ok;
+  terminal.hide();
+
+  CAboutDialog about(engine, status, &window);
+  about.ReadIdentity();
+  ok = SaveWindow(about, folder + "/about.png") && ok;
+  CParameterAreaSelectDialog area(&window, CParameterAreaSelectDialog::kLoad, window.factory_mode(),
+                                  status);
+  ok = SaveWindow(area, folder + "/area_select.png") && ok;
+  CCameraIdDialog serial(engine, status, window.factory_mode(), &window);
+  serial.ReadSerialNumber();
+  ok = SaveWindow(serial, folder + "/serial_number.png") && ok;
+  CUserIdDialog user_id(engine, status, &window);
+  user_id.ReadUserId();
+  ok = SaveWindow(user_id, folder + "/user_id.png") && ok;
   return ok;
 }
 
@@ -79,24 +124,44 @@ int main(int argc, char* argv[]) {
   Options options;
   if (!ParseOptions(QApplication::arguments(), options)) return 2;
 
+  // Screenshot runs leave the operator's stored settings alone.
+  ctrl::QtSettingsBackend stored_settings;
+  ctrl::MemorySettingsBackend screenshot_settings;
+  const bool screenshots = !options.screenshot_dir.isEmpty();
+  ctrl::ApplicationState state(
+      screenshots ? static_cast<ctrl::SettingsBackend&>(screenshot_settings) : stored_settings);
+
+  std::unique_ptr<ctrl::sim::PtyCameraServer> simulator;
+  if (options.simulate) {
+    ctrl::sim::PtyCameraServer::Options server_options;
+    server_options.model = options.model;
+    simulator = std::make_unique<ctrl::sim::PtyCameraServer>(server_options);
+    if (!simulator->Start()) {
+      std::fprintf(stderr, "The simulated camera could not start: %s\n",
+                   simulator->error().c_str());
+      return 1;
+    }
+    state.MapCom1ForThisRun(simulator->slave_path());
+    state.UseCom1ForThisRun();
+  } else if (!options.device.empty()) {
+    state.MapCom1ForThisRun(options.device);
+  }
+  if (options.factory) state.factory_mode() = 1;
+
   ctrl::Clock& clock = ctrl::DefaultClock();
-  ctrl::sim::CameraModel camera(options.model);
-  ctrl::sim::CameraFrontEnd front_end(camera);
-  ctrl::sim::InProcessChannel simulated(front_end, clock);
-  ClosedChannel closed;
   ctrl::OnlineStatusPublisher status;
-  ctrl::Command engine(options.simulate ? static_cast<ctrl::ByteChannel&>(simulated) : closed,
-                       clock, ctrl::Commands(), status);
-  int factory_mode = options.factory ? 1 : 0;
+  ctrl::Command engine(state.channel(), clock, ctrl::Commands(), status);
 
   MainWindowSetup setup;
   setup.engine = &engine;
   setup.database = &ctrl::Database();
   setup.status = &status;
   setup.clock = &clock;
-  // The serial port link joins here once the connection settings are wired in.
-  setup.open_link = [&options] { return options.simulate; };
-  setup.factory_mode = &factory_mode;
+  setup.open_link = [&state] { return state.OpenConnection(); };
+  setup.close_link = [&state] { state.channel().Close(); };
+  setup.factory_mode = &state.factory_mode();
+  setup.channel = &state.channel();
+  setup.settings = &state.settings();
 
   ctrl::ui::QtNotifier notifier;
   ctrl::InstallNotifier(&notifier);
@@ -105,12 +170,13 @@ int main(int argc, char* argv[]) {
     CCtrlToolDlg window(setup);
     notifier.set_parent(&window);
     window.Initialise();
-    if (!options.screenshot_dir.isEmpty()) {
-      result = SaveScreenshots(window, options.screenshot_dir) ? 0 : 1;
+    if (screenshots) {
+      result = SaveScreenshots(window, engine, status, options.screenshot_dir) ? 0 : 1;
     } else {
       window.exec();
     }
   }
   ctrl::InstallNotifier(nullptr);
+  state.SaveAtNormalExit();
   return result;
 }
