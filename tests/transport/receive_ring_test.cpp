@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,16 +67,17 @@ TEST(TransportRing, DiscardAllDropsOnlyWhatIsStored) {
 TEST(TransportRing, ProducerAndConsumerThreadsKeepEveryByteInOrder) {
   ReceiveRing ring;
   constexpr int kTotal = 200000;
-  std::thread producer([&ring] {
+  std::atomic<bool> stop{false};
+  std::thread producer([&ring, &stop] {
     int next = 0;
-    while (next < kTotal) {
+    while (next < kTotal && !stop) {
       char chunk[64];
       int count = 0;
       for (; count < 64 && next + count < kTotal; ++count) {
         chunk[count] = static_cast<char>((next + count) % 251);
       }
       int offset = 0;
-      while (offset < count) {
+      while (offset < count && !stop) {
         offset += ring.Push(chunk + offset, count - offset);
         if (offset < count) std::this_thread::yield();
       }
@@ -83,13 +86,18 @@ TEST(TransportRing, ProducerAndConsumerThreadsKeepEveryByteInOrder) {
   });
   std::vector<char> received;
   received.reserve(kTotal);
-  while (static_cast<int>(received.size()) < kTotal) {
+  // A broken ring loses bytes; give up instead of waiting for them for ever.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (static_cast<int>(received.size()) < kTotal &&
+         std::chrono::steady_clock::now() < give_up) {
     char chunk[97];
     const int got = ring.Pop(chunk, sizeof chunk);
     if (got == 0) std::this_thread::yield();
     received.insert(received.end(), chunk, chunk + got);
   }
+  stop = true;
   producer.join();
+  ASSERT_EQ(static_cast<int>(received.size()), kTotal);
   int mismatches = 0;
   for (int i = 0; i < kTotal; ++i) {
     if (received[static_cast<size_t>(i)] != static_cast<char>(i % 251)) ++mismatches;
