@@ -206,8 +206,8 @@ bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byt
   port.refused_bytes.store(0, std::memory_order_relaxed);
   port.running.store(true, std::memory_order_release);
   try {
+    // A new thread runs at normal priority, as the reader should.
     port.reader = std::thread([&port] { port.ReaderLoop(); });
-    ::SetThreadPriority(port.reader.native_handle(), THREAD_PRIORITY_NORMAL);
   } catch (const std::system_error&) {
     port.Release();
     return false;

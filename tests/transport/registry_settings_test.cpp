@@ -1,7 +1,6 @@
 #include "app/registry_settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
