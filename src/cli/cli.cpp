@@ -479,6 +479,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   user_id->add_option("text", parsed.value, "Up to 64 characters")->required();
   auto* serial = app.add_subcommand("set-serial", "Write the device serial number (--factory)");
   serial->add_option("text", parsed.value, "Up to 10 characters")->required();
+  auto* ports = app.add_subcommand("ports", "List the ports of every category");
   auto* terminal = app.add_subcommand(
       "terminal", "Raw line mode: send each input line, print the traffic with time stamps");
 
@@ -521,6 +522,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return kExitUsage;
   }
 
+  if (ports->parsed()) {
+    ListPorts(parsed.connection, out);
+    return kExitOk;
+  }
   Runner runner(parsed, out, err);
   if (int code = runner.Open(); code != kExitOk) return code;
   if (identify->parsed()) return runner.IdentifyCommand();

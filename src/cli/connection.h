@@ -11,20 +11,26 @@ namespace ctrl::cli {
 struct ConnectionOptions {
   bool simulate = false;
   std::string model = "QX-4096M-PCL";  // the simulated camera's model
-  std::string device;                  // device path for COM1 (or the chosen COM port)
+  std::string device;                  // device path of the chosen COM port
   int category = 0;                    // 0 COM, 1 CL 2000, 2 CL 2001, 3 CL v1.1
   int port_index = 0;
   int baud_rate = 9600;
 };
 
-// An open link to a camera, real or simulated, for the lifetime of one command.
+// An open link to a camera, real or simulated, for the lifetime of one command. The simulated
+// camera runs on a pseudo-terminal in this process and is reached through the real COM port
+// transport, exactly like a camera on a serial line.
 class Connection {
  public:
   virtual ~Connection() = default;
   virtual ByteChannel& channel() = 0;
 };
 
-// Opens the link; on failure writes why to `err` and returns nullptr.
+// Opens the link; on failure writes why to `err` and returns nullptr. The transports report
+// their own open failures through the notifier.
 std::unique_ptr<Connection> OpenConnection(const ConnectionOptions& options, std::ostream& err);
+
+// Lists the ports of every category as the communication dialog would.
+void ListPorts(const ConnectionOptions& options, std::ostream& out);
 
 }  // namespace ctrl::cli
