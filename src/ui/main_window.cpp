@@ -22,9 +22,9 @@
 #include "ui/file_dialogs.h"
 #include "ui/identity_dialogs.h"
 #include "ui/page_layouts.h"
-#include "ui/terminal_dialog.h"
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
+#include "ui/terminal_dialog.h"
 
 #ifndef CTRL_UI_VERSION
 #define CTRL_UI_VERSION "0.10"
@@ -336,9 +336,10 @@ void CCtrlToolDlg::ShowDerivedValues() {
 
 void CCtrlToolDlg::OpenSettingsFile(QWidget* owner) {
   flows_->OpenCameraFile(owner, [this, owner](const std::string& path) {
-    ctrl::SettingsFileContext context{*setup_.engine, *setup_.database, *setup_.factory_mode,
-                                      [this] { return dispatcher_.CcmSelectorIndex(); },
-                                      &progress_, &dispatcher_};
+    ctrl::SettingsFileContext context{
+        *setup_.engine,       *setup_.database,
+        *setup_.factory_mode, [this] { return dispatcher_.CcmSelectorIndex(); },
+        &progress_,           &dispatcher_};
     progress_.set_owner(owner);
     const bool loaded = ctrl::ReadCameraSettingFile(path, context);
     progress_.set_owner(this);
@@ -357,8 +358,8 @@ void CCtrlToolDlg::SaveSettingsFile(QWidget* owner, bool shipping_data) {
 }
 
 void CCtrlToolDlg::LoadSettingsFromCamera() {
-  CParameterAreaSelectDialog dialog(this, CParameterAreaSelectDialog::kLoad,
-                                    *setup_.factory_mode, *setup_.status);
+  CParameterAreaSelectDialog dialog(this, CParameterAreaSelectDialog::kLoad, *setup_.factory_mode,
+                                    *setup_.status);
   if (RunModal(dialog) != QDialog::Accepted) return;
   if (!ctrl::LoadUserSet(*setup_.engine, dialog.chosen_area())) return;
   // The camera now works with the loaded area: every control is read again.
@@ -366,8 +367,8 @@ void CCtrlToolDlg::LoadSettingsFromCamera() {
 }
 
 void CCtrlToolDlg::StoreSettingsInCamera() {
-  CParameterAreaSelectDialog dialog(this, CParameterAreaSelectDialog::kStore,
-                                    *setup_.factory_mode, *setup_.status);
+  CParameterAreaSelectDialog dialog(this, CParameterAreaSelectDialog::kStore, *setup_.factory_mode,
+                                    *setup_.status);
   if (RunModal(dialog) != QDialog::Accepted) return;
   if (ctrl::StoreUserSet(*setup_.engine, dialog.chosen_area())) {
     ctrl::CurrentNotifier().ShowMessage("Completed saving current setting data !", "",
