@@ -22,6 +22,8 @@
 #include "cli/json.h"
 #include "cli/terminal_progress.h"
 #include "files/camera_settings_file.h"
+#include "lut/lut_file.h"
+#include "lut/lut_transfer.h"
 
 namespace ctrl::cli {
 namespace {
@@ -62,8 +64,10 @@ struct Parsed {
   bool factory = false;  // factory control mode for this run
   std::string target;    // get / set: label or address; userset: load, store or area
   std::string value;     // set: value; userset: area; identity: text
-  std::string file;      // settings file
+  std::string file;      // settings file or LUT file
   bool shipping = false;
+  std::string lut_action;         // read or write
+  std::string lut_table = "all";  // red, green, blue or all
 };
 
 // Prints the traffic with the terminal's time stamps.
@@ -392,6 +396,50 @@ class Runner {
     return kExitOk;
   }
 
+  // Reads the camera's LUTs into a CSV file, or writes a CSV file's tables into the camera.
+  int LutCommand() {
+    if (!Identify()) return kExitCamera;
+    const ModelKind kind = engine_->device().kind;
+    if (kind == ModelKind::Unsupported) return kExitCamera;
+    const bool mono = engine_->device().IsMonochrome();
+    std::vector<int> tables;
+    if (parsed_.lut_table == "all") {
+      tables = mono ? std::vector<int>{kGreenLut} : std::vector<int>{kRedLut, kGreenLut, kBlueLut};
+    } else {
+      int table = parsed_.lut_table == "red" ? kRedLut
+                  : parsed_.lut_table == "green" ? kGreenLut : kBlueLut;
+      if (mono && table != kGreenLut) {
+        err_ << "A monochrome camera has only the green table.\n";
+        return kExitUsage;
+      }
+      tables = {table};
+    }
+    LutBank bank;
+    TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
+    NullWindowGate windows;
+    LutTransferContext io{*engine_, DefaultClock(), progress, windows};
+    if (parsed_.lut_action == "read") {
+      for (int table : tables) {
+        if (!ReadLutTable(io, bank, table)) {
+          err_ << "The LUT transfer did not complete; " << parsed_.file << " was not written.\n";
+          return kExitCamera;
+        }
+      }
+      if (!mono && tables.size() == 1) {
+        err_ << "Only the " << parsed_.lut_table << " table was read; the other columns are 0.\n";
+      }
+      return WriteLutFile(parsed_.file, bank, kind) ? kExitOk : kExitCamera;
+    }
+    if (!ReadLutFile(parsed_.file, bank, kind)) return kExitCamera;
+    for (int table : tables) {
+      if (!WriteLutTable(io, bank, table, table)) {
+        err_ << "The LUT transfer did not complete.\n";
+        return kExitCamera;
+      }
+    }
+    return kExitOk;
+  }
+
  private:
   int FactoryMode() const { return parsed_.factory ? 1 : 0; }
 
@@ -480,6 +528,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   auto* serial = app.add_subcommand("set-serial", "Write the device serial number (--factory)");
   serial->add_option("text", parsed.value, "Up to 10 characters")->required();
   auto* ports = app.add_subcommand("ports", "List the ports of every category");
+  auto* lut = app.add_subcommand("lut", "Read the camera's LUTs into a CSV file or write one");
+  lut->add_option("action", parsed.lut_action, "read or write")
+      ->required()
+      ->check(CLI::IsMember({"read", "write"}));
+  lut->add_option("file", parsed.file, "LUT file (*.csv)")->required();
+  lut->add_option("--table", parsed.lut_table, "red, green, blue or all (default)")
+      ->check(CLI::IsMember({"red", "green", "blue", "all"}));
   auto* terminal = app.add_subcommand(
       "terminal", "Raw line mode: send each input line, print the traffic with time stamps");
 
@@ -544,6 +599,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (user_id->parsed()) return runner.SetUserIdCommand();
   if (serial->parsed()) return runner.SetSerialCommand();
   if (terminal->parsed()) return runner.TerminalCommand(std::cin);
+  if (lut->parsed()) return runner.LutCommand();
   return kExitUsage;
 }
 

@@ -119,6 +119,29 @@ TEST(Cli, IdentityWrites) {
   EXPECT_NE(serial.err.find("Completed saving Device Serial ID: AB12."), std::string::npos);
 }
 
+TEST(Cli, LutTablesGoToAndFromCsvFiles) {
+  namespace fs = std::filesystem;
+  fs::path file = fs::temp_directory_path() / ("ctrl_cli_lut_" + std::to_string(getpid()) + ".csv");
+  Result read = RunCli({"--simulate", "QX-4096TR-PCL", "lut", "read", file.string()});
+  ASSERT_EQ(read.code, kExitOk) << read.err;
+  std::ifstream in(file);
+  std::string header, first;
+  std::getline(in, header);
+  std::getline(in, first);
+  EXPECT_EQ(header, "GammaData (R G B)");
+  EXPECT_EQ(first, "0,0,0");
+  in.close();
+  EXPECT_EQ(RunCli({"--simulate", "QX-4096TR-PCL", "lut", "write", file.string(), "--table",
+                    "blue"}).code,
+            kExitOk);
+  // A colour file does not fit a monochrome camera.
+  EXPECT_EQ(RunCli({"--simulate", "lut", "write", file.string()}).code, kExitCamera);
+  EXPECT_EQ(RunCli({"--simulate", "lut", "read", "--table", "red", file.string()}).code,
+            kExitUsage);
+  fs::remove(file);
+  EXPECT_EQ(RunCli({"--simulate", "lut", "write", file.string()}).code, kExitCamera);
+}
+
 TEST(Cli, JsonQuotingEscapesWhatWouldBreakAParser) {
   EXPECT_EQ(JsonQuote("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
   EXPECT_EQ(JsonQuote(std::string("\x01\xff", 2)), "\"\\u0001\\u00ff\"");
