@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -155,6 +156,9 @@ bool PtyCameraServer::LineRateMatches() const {
 }
 
 void PtyCameraServer::Serve() {
+  // Reply bytes are released at their line time; the default 50 us timer slack would make
+  // every paced byte late.
+  ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   Clock& clock = DefaultClock();
   std::string outbox;  // reply bytes due but not yet taken by the line
   char chunk[512];
