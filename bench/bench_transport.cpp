@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <thread>
+
+#include "camera/command_engine.h"
 #include "sim/pty/fault_options.h"
 #include "sim/pty/pty_camera_server.h"
 #include "transport/comm_channel.h"
@@ -105,6 +108,77 @@ void BM_CommChannelRoundTrip(benchmark::State& state) {
   ReportLatencies(state, latencies_us);
 }
 BENCHMARK(BM_CommChannelRoundTrip)->UseRealTime();
+
+// A camera on a pty behind COM1, the connection and the engine, as the tool runs them.
+struct PtyRig {
+  bool Start() {
+    if (!server.Start()) return false;
+    transports.com_port.port_map().Set("COM1", server.slave_path());
+    return channel.Open(ctrl::CommChannel::kComPort, 9600, 0);
+  }
+  ctrl::sim::PtyCameraServer server{{}};
+  ctrl::SystemTransports transports;
+  ctrl::CommChannel channel{transports.com_port, transports.cl_serial_2000,
+                            transports.cl_serial_2001, transports.cl_serial_v11};
+  ctrl::CommandTable table;
+  ctrl::OnlineStatusPublisher status;
+  ctrl::Command engine{channel, ctrl::DefaultClock(), table, status};
+};
+
+// The engine's exchange: discard, request, value line and prompt, woken by the reader thread.
+void BM_PtyEngineExchange(benchmark::State& state) {
+  PtyRig rig;
+  if (!rig.Start()) return state.SkipWithError("open");
+  std::vector<double> latencies_us;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    int32_t value = 0;
+    if (!rig.engine.ReadCommand(ctrl::cmd::kModelName, value, ctrl::kDefaultTimeoutMs)) {
+      return state.SkipWithError("read");
+    }
+    latencies_us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  ReportLatencies(state, latencies_us);
+}
+BENCHMARK(BM_PtyEngineExchange)->UseRealTime();
+
+// The same exchange at the fixed cadence of a polling engine: sleep 5 ms before every receive
+// attempt, each attempt reading one byte at a time with a spinning 10 ms wait.
+void BM_PtyFixedCadenceExchange(benchmark::State& state) {
+  PtyRig rig;
+  if (!rig.Start()) return state.SkipWithError("open");
+  auto spin_read_byte = [&](char& byte) {
+    auto until = Clock::now() + std::chrono::milliseconds(10);
+    do {
+      if (rig.channel.Read(&byte, 1, 0) == 1) return true;
+    } while (Clock::now() < until);
+    return false;
+  };
+  auto receive_line = [&](std::string& line) {
+    line.clear();
+    char byte;
+    while (spin_read_byte(byte)) {
+      if (byte == '\n') return true;
+      line.push_back(byte);
+    }
+    return false;
+  };
+  std::vector<double> latencies_us;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    rig.channel.Write(kRequest);
+    int lines = 0;
+    std::string line;
+    while (lines < 2) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (receive_line(line)) ++lines;
+      if (Clock::now() - start > std::chrono::seconds(5)) return state.SkipWithError("late");
+    }
+    latencies_us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  ReportLatencies(state, latencies_us);
+}
+BENCHMARK(BM_PtyFixedCadenceExchange)->UseRealTime()->Iterations(100);
 
 // A silent camera: the engine keeps asking for a byte with its 10 ms time-out for 5 s. The
 // whole process (engine loop, reader thread, pty server) should stay under 1% of a core.

@@ -191,16 +191,32 @@ class Runner {
     return device.kind == ModelKind::Unsupported ? kExitCamera : kExitOk;
   }
 
-  int GetCommand() {
-    if (!Identify()) return kExitCamera;
+  // The parameter a get or set names, with the label its messages use.
+  struct Target {
     int command_id = -1;
     uint32_t reg = 0;
-    if (!ResolveTarget(parsed_.target, table_, engine_->device().kind, command_id, reg)) {
+    std::string label;
+  };
+
+  bool Resolve(Target& target) {
+    if (!ResolveTarget(parsed_.target, table_, engine_->device().kind, target.command_id,
+                       target.reg)) {
       err_ << "Unknown parameter \"" << parsed_.target << "\".\n";
-      return kExitUsage;
+      return false;
     }
-    std::string label = command_id >= 0 ? std::string(CommandTable::FeatureLabel(command_id))
-                                        : Hex8(reg);
+    target.label = target.command_id >= 0
+                       ? std::string(CommandTable::FeatureLabel(target.command_id))
+                       : Hex8(target.reg);
+    return true;
+  }
+
+  int GetCommand() {
+    if (!Identify()) return kExitCamera;
+    Target target;
+    if (!Resolve(target)) return kExitUsage;
+    const int command_id = target.command_id;
+    const uint32_t reg = target.reg;
+    const std::string& label = target.label;
     if (IsTextCommand(command_id)) {
       std::string text;
       if (!engine_->ReadText(command_id, kIdentityTextBytes, text, kDefaultTimeoutMs)) {
@@ -221,14 +237,11 @@ class Runner {
 
   int SetCommand() {
     if (!Identify()) return kExitCamera;
-    int command_id = -1;
-    uint32_t reg = 0;
-    if (!ResolveTarget(parsed_.target, table_, engine_->device().kind, command_id, reg)) {
-      err_ << "Unknown parameter \"" << parsed_.target << "\".\n";
-      return kExitUsage;
-    }
-    std::string label = command_id >= 0 ? std::string(CommandTable::FeatureLabel(command_id))
-                                        : Hex8(reg);
+    Target target;
+    if (!Resolve(target)) return kExitUsage;
+    const int command_id = target.command_id;
+    const uint32_t reg = target.reg;
+    const std::string& label = target.label;
     if (IsTextCommand(command_id)) {
       if (!engine_->WriteText(command_id, parsed_.value, kDefaultTimeoutMs)) {
         err_ << "The camera did not accept " << label << ".\n";
