@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "lut/lut_curve.h"
@@ -86,9 +88,19 @@ class LutBank {
   // The display is borrowed; nullptr for none.
   void set_display(LutDisplay* display) { display_ = display; }
 
+  // The camera's LUT selector and index as a transfer found them. When the camera stopped
+  // answering before the transfer could put them back, the bank keeps them until a later
+  // transfer restores them.
+  struct CameraAddressing {
+    int32_t selector = 0;
+    int32_t index = 0;
+  };
+  std::optional<CameraAddressing>& owed_addressing() { return owed_addressing_; }
+
  private:
   std::array<LutEditor, kLutTableCount> editors_;
   LutDisplay* display_ = nullptr;
+  std::optional<CameraAddressing> owed_addressing_;
 };
 
 }  // namespace ctrl

@@ -26,21 +26,26 @@ void ShowEntryProgress(LutTransferContext& io, const std::string& text, int entr
 }
 
 // The camera's LUT addressing before a transfer, put back afterwards.
-struct SavedAddressing {
-  int32_t selector = 0;
-  int32_t index = 0;
-};
+using SavedAddressing = LutBank::CameraAddressing;
 
-bool SaveAddressing(LutTransferContext& io, SavedAddressing& saved) {
+bool SaveAddressing(LutTransferContext& io, LutBank& bank, SavedAddressing& saved) {
   if (!io.engine.ReadCommand(cmd::kLutSelector, saved.selector, kDefaultTimeoutMs)) return false;
   // The index is restored even when it could not be read; the transfer goes on regardless.
   io.engine.ReadCommand(cmd::kLutIndex, saved.index, kDefaultTimeoutMs);
+  // What the camera holds now is what an interrupted transfer left behind, not its own.
+  if (bank.owed_addressing()) saved = *bank.owed_addressing();
   return true;
 }
 
-void RestoreAddressing(LutTransferContext& io, const SavedAddressing& saved) {
-  io.engine.WriteCommand(cmd::kLutSelector, saved.selector, kDefaultTimeoutMs);
-  io.engine.WriteCommand(cmd::kLutIndex, saved.index, kDefaultTimeoutMs);
+void RestoreAddressing(LutTransferContext& io, LutBank& bank, const SavedAddressing& saved) {
+  const bool selector =
+      io.engine.WriteCommand(cmd::kLutSelector, saved.selector, kDefaultTimeoutMs);
+  const bool index = io.engine.WriteCommand(cmd::kLutIndex, saved.index, kDefaultTimeoutMs);
+  if (selector && index) {
+    bank.owed_addressing().reset();
+  } else {
+    bank.owed_addressing() = saved;
+  }
 }
 
 }  // namespace
@@ -53,7 +58,7 @@ std::string LutProgressText(bool writing, int table_index, bool monochrome) {
 bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
   io.windows.DisableWindows();
   SavedAddressing saved;
-  if (!SaveAddressing(io, saved)) {
+  if (!SaveAddressing(io, bank, saved)) {
     io.windows.EnableWindows();
     return false;
   }
@@ -81,7 +86,7 @@ bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
   }
   io.progress.FinishProgress();
   bank.SetModeAndRedraw(table_index, LutMode::kView);
-  RestoreAddressing(io, saved);
+  RestoreAddressing(io, bank, saved);
   io.windows.EnableWindows();
   return entry == kLutEntryCount;
 }
@@ -89,7 +94,7 @@ bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
 bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int target_index) {
   io.windows.DisableWindows();
   SavedAddressing saved;
-  if (!SaveAddressing(io, saved)) {
+  if (!SaveAddressing(io, bank, saved)) {
     io.windows.EnableWindows();
     return false;
   }
@@ -116,7 +121,7 @@ bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int 
     ShowEntryProgress(io, text, entry);
   }
   bank.SetModeAndRedraw(source_index, previous_mode);
-  RestoreAddressing(io, saved);
+  RestoreAddressing(io, bank, saved);
   io.windows.EnableWindows();
   io.progress.FinishProgress();
   return entry == kLutEntryCount;
