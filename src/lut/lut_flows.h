@@ -9,6 +9,12 @@ namespace ctrl {
 // The parts of the LUT menu commands around their file dialogs; the dialogs themselves belong to
 // the windows.
 
+// What the LUT file dialogs offer: the extension added to a bare name and the filters (the save
+// dialog's text has always read "gamm").
+inline constexpr const char* kLutFileExtension = "csv";
+inline constexpr const char* kLutOpenFilter = "Camera gamma data (*.csv) | *.csv ||";
+inline constexpr const char* kLutSaveFilter = "Camera gamm data (*.csv) | *.csv";
+
 // File name a LUT file dialog starts with: the current folder and "*.csv".
 std::string LutDialogInitialName();
 

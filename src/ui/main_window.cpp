@@ -21,6 +21,7 @@
 #include "ui/communication_dialog.h"
 #include "ui/file_dialogs.h"
 #include "ui/identity_dialogs.h"
+#include "ui/lut_windows.h"
 #include "ui/page_layouts.h"
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
@@ -51,9 +52,6 @@ constexpr int kOpenCommunication = 30010;
 constexpr int kSaveAllData = 30011;
 constexpr int kSaveShippingData = 30012;
 }  // namespace menu
-
-// Page button whose window is not part of this build yet.
-constexpr int kOpenLutButton = 1132;
 
 bool IsModifierKey(int key) {
   return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
@@ -90,6 +88,14 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   communication.open_settings_file = [this] { OpenSettingsFile(communication_); };
   communication.save_all_data = [this] { SaveSettingsFile(this, /*shipping_data=*/false); };
   communication_ = new CCommunicationDialog(std::move(communication), this);
+  ctrl::ui::LutWindowsSetup luts;
+  luts.engine = setup_.engine;
+  luts.clock = setup_.clock;
+  luts.status = setup_.status;
+  luts.progress = &progress_;
+  luts.file_dialogs = setup_.file_dialogs;
+  luts.main_window = this;
+  luts_ = std::make_unique<ctrl::ui::LutWindows>(luts);
   traffic_.to_messages = [this](const std::string& line) { communication_->AppendMessage(line); };
   traffic_.to_terminal = [this](const std::string& line) { terminal_->AppendTerminalLine(line); };
   traffic_.also = setup_.trace_to;
@@ -149,7 +155,6 @@ void CCtrlToolDlg::BuildMenu() {
     connect(action, &QAction::triggered, this, [this, id] { OnMenuCommand(id); });
     actions_.push_back(action);
   };
-  // The LUT items, whose windows are not part of this build yet, are shown but disabled.
   QMenu* file = menu_bar_->addMenu(QStringLiteral("File(&F)"));
   add(file, QStringLiteral("&Open"), menu::kOpenFile, true);
   QMenu* save_as = file->addMenu(QStringLiteral("&Save as"));
@@ -168,9 +173,9 @@ void CCtrlToolDlg::BuildMenu() {
   add(identity, QStringLiteral("Edit Device Serial Number"), menu::kEditSerialNumber, true);
 
   QMenu* lut = menu_bar_->addMenu(QStringLiteral(" LUT(&L)"));
-  add(lut, QStringLiteral("&Open LUT file"), menu::kOpenLutFile, false);
-  add(lut, QStringLiteral("&Save LUT file"), menu::kSaveLutFile, false);
-  add(lut, QStringLiteral("&Load all LUT table"), menu::kLoadAllLut, false);
+  add(lut, QStringLiteral("&Open LUT file"), menu::kOpenLutFile, true);
+  add(lut, QStringLiteral("&Save LUT file"), menu::kSaveLutFile, true);
+  add(lut, QStringLiteral("&Load all LUT table"), menu::kLoadAllLut, true);
 
   QMenu* help = menu_bar_->addMenu(QStringLiteral("Help(&H)"));
   add(help, QStringLiteral("&About this application"), menu::kAbout, true);
@@ -219,6 +224,15 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
     case menu::kAbout:
       ShowAbout();
       break;
+    case menu::kOpenLutFile:
+      luts_->OpenLutFile(this);
+      break;
+    case menu::kSaveLutFile:
+      luts_->SaveLutFile(this);
+      break;
+    case menu::kLoadAllLut:
+      luts_->LoadAllLutTables();
+      break;
     case menu::kOpenCommunication:
       communication_->showNormal();
       communication_->raise();
@@ -232,6 +246,7 @@ void CCtrlToolDlg::Initialise() {
   ctrl::ui::RegisteredWindows::Instance().Add(this);
   idle_timer_->start(kIdleTimerMs);
   communication_->Initialise();
+  luts_->CreateWindows();
   communication_->show();
 
   page_widgets_ = pages_.BuildPages();
@@ -239,7 +254,6 @@ void CCtrlToolDlg::Initialise() {
     page->setParent(tabs_);
     page->hide();
   }
-  pages_.SetEnabled(kOpenLutButton, false);
 
   dispatcher_.InitialiseSpinRanges();
   setup_.database->RefreshAllControls(dispatcher_);
@@ -321,6 +335,10 @@ void CCtrlToolDlg::ToggleFactoryMode() {
 
 int CCtrlToolDlg::RunModal(QDialog& dialog) {
   return setup_.run_modal ? setup_.run_modal(dialog) : dialog.exec();
+}
+
+void CCtrlToolDlg::OpenLutEditor() {
+  luts_->ShowEditors();
 }
 
 void CCtrlToolDlg::ShowTerminal() {

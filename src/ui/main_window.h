@@ -32,6 +32,7 @@ class RegistrySettings;
 namespace ctrl::ui {
 class StatusStrip;
 class FileDialogs;
+class LutWindows;
 }  // namespace ctrl::ui
 
 // What the main window works with; everything outlives the window.
@@ -93,6 +94,7 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   QAction* menu_action(int command_id) const;
   CCommunicationDialog* communication() const { return communication_; }
   CTerminalDialog* terminal() const { return terminal_; }
+  ctrl::ui::LutWindows& luts() { return *luts_; }
 
   // The camera settings file commands; `owner` owns their file dialog and progress window.
   void OpenSettingsFile(QWidget* owner);
@@ -114,7 +116,7 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
 
  private:
   void ShowTerminal() override;
-  void OpenLutEditor() override {}
+  void OpenLutEditor() override;
   void CloseAfterReset() override;
 
   void BuildMenu();
@@ -147,4 +149,6 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   const QEvent* last_key_event_ = nullptr;
   int last_key_type_ = 0;
   QPointer<QWidget> last_key_target_;
+  // Last, so the editor windows go before everything they use.
+  std::unique_ptr<ctrl::ui::LutWindows> luts_;
 };
