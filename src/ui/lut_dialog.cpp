@@ -117,7 +117,7 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, const QRect& geometry,
 }
 
 constexpr int kWindowWidth = 440;
-constexpr int kWindowHeight = 420;
+constexpr int kWindowHeight = 410;
 constexpr int kWindowOffset = 50;
 
 }  // namespace
@@ -130,34 +130,38 @@ CLUTDlg::CLUTDlg(ctrl::LutEditor& editor, ctrl::OnlineStatusPublisher& status, A
   using ctrl::ui::SpinArrows;
   setFixedSize(kWindowWidth, kWindowHeight);
   setModal(false);
+  // The small dialog font the fixed layout is made for.
+  QFont small = font();
+  small.setPointSize(8);
+  setFont(small);
 
   auto* mode_group = new QGroupBox(QStringLiteral("Current Mode Status"), this);
-  mode_group->setGeometry(8, 8, 140, 48);
-  mode_ = MakeLabel(QString(), mode_group, QRect(12, 22, 116, 18), Qt::AlignCenter);
+  mode_group->setGeometry(4, 6, 118, 46);
+  mode_ = MakeLabel(QString(), mode_group, QRect(6, 22, 106, 18), Qt::AlignCenter);
   Register(kModeLabel, mode_);
 
   auto* operation = new QGroupBox(QStringLiteral("Operation"), this);
-  operation->setGeometry(8, 62, 140, 112);
-  QPushButton* read = MakeButton(QStringLiteral("Read Table Data"), operation, {8, 20, 124, 26});
-  QPushButton* write = MakeButton(QStringLiteral("Write Table Data"), operation, {8, 50, 124, 26});
-  QPushButton* clear = MakeButton(QStringLiteral("Clear Table Data"), operation, {8, 80, 124, 26});
+  operation->setGeometry(4, 58, 118, 106);
+  QPushButton* read = MakeButton(QStringLiteral("Read Table Data"), operation, {6, 20, 106, 24});
+  QPushButton* write = MakeButton(QStringLiteral("Write Table Data"), operation, {6, 48, 106, 24});
+  QPushButton* clear = MakeButton(QStringLiteral("Clear Table Data"), operation, {6, 76, 106, 24});
   Register(kReadButton, read);
   Register(kWriteButton, write);
   Register(kClearButton, clear);
 
   auto* convert_group = new QGroupBox(QStringLiteral("Change To Edit Mode"), this);
-  convert_group->setGeometry(8, 180, 140, 100);
-  MakeLabel(QStringLiteral("Edit Point\nCount To Add"), convert_group, QRect(8, 20, 80, 36));
+  convert_group->setGeometry(4, 170, 118, 100);
+  MakeLabel(QStringLiteral("Edit Point\nCount To Add"), convert_group, QRect(6, 20, 72, 32));
   count_edit_ = new QLineEdit(convert_group);
   count_edit_->setReadOnly(true);
-  count_edit_->setGeometry(88, 26, 28, 22);
+  count_edit_->setGeometry(78, 24, 20, 22);
   count_spin_ = new SpinArrows(convert_group);
-  count_spin_->move(116, 26);
+  count_spin_->move(98, 24);
   count_spin_->setRange(ctrl::kMinEditPoints, ctrl::kMaxEditPoints);
   count_spin_->setPosition(ctrl::kDefaultConvertPointCount);
   count_edit_->setText(QString::number(count_spin_->position()));
   QPushButton* convert =
-      MakeButton(QStringLiteral("Convert Editable"), convert_group, {8, 62, 124, 26});
+      MakeButton(QStringLiteral("Convert Editable"), convert_group, {6, 64, 106, 24});
   Register(kPointCountEdit, count_edit_);
   Register(kPointCountSpin, count_spin_);
   Register(kConvertButton, convert);
@@ -167,11 +171,11 @@ CLUTDlg::CLUTDlg(ctrl::LutEditor& editor, ctrl::OnlineStatusPublisher& status, A
   Register(kPlot, plot_);
   // Output levels up the left side, input levels along the bottom.
   const int plot_bottom = ctrl::kPlotOriginY + ctrl::kPlotSize + 2;
-  MakeLabel(QStringLiteral("4095"), this, QRect(120, ctrl::kPlotOriginY - 2, 36, 16),
+  MakeLabel(QStringLiteral("4095"), this, QRect(124, ctrl::kPlotOriginY - 2, 32, 16),
             Qt::AlignRight | Qt::AlignTop);
-  MakeLabel(QStringLiteral("2048"), this, QRect(120, ctrl::kPlotOriginY + 122, 36, 16),
+  MakeLabel(QStringLiteral("2048"), this, QRect(124, ctrl::kPlotOriginY + 122, 32, 16),
             Qt::AlignRight | Qt::AlignVCenter);
-  MakeLabel(QStringLiteral("0"), this, QRect(120, plot_bottom - 14, 36, 16),
+  MakeLabel(QStringLiteral("0"), this, QRect(124, plot_bottom - 14, 32, 16),
             Qt::AlignRight | Qt::AlignBottom);
   MakeLabel(QStringLiteral("0"), this, QRect(ctrl::kPlotOriginX, plot_bottom + 2, 36, 16));
   MakeLabel(QStringLiteral("2048"), this, QRect(ctrl::kPlotOriginX + 112, plot_bottom + 2, 36, 16),
@@ -180,14 +184,14 @@ CLUTDlg::CLUTDlg(ctrl::LutEditor& editor, ctrl::OnlineStatusPublisher& status, A
             Qt::AlignRight | Qt::AlignTop);
 
   auto* usage = new QGroupBox(QStringLiteral("Usage Descritption"), this);
-  usage->setGeometry(8, 304, kWindowWidth - 16, 100);
+  usage->setGeometry(4, 302, kWindowWidth - 8, 96);
   MakeLabel(QStringLiteral("<< Add edit point >>\n  Left mouse click\n  on LUT line"), usage,
-            QRect(8, 20, 136, 76));
+            QRect(8, 20, 138, 72));
   MakeLabel(QStringLiteral("<< Delete edit point >>\n  Right mouse click\n  at edit point"), usage,
-            QRect(146, 20, 136, 76));
+            QRect(150, 20, 138, 72));
   MakeLabel(QStringLiteral("<< Move LUT line >>\n  Move with keeping left\n  mouse click on\n  "
                            "edit point."),
-            usage, QRect(284, 20, 136, 76));
+            usage, QRect(292, 20, 138, 72));
 
   status_strip_ = new ctrl::ui::StatusStrip(status, this);
   status_strip_->setGeometry(0, kWindowHeight - 6, kWindowWidth, 6);

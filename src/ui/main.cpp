@@ -20,6 +20,8 @@
 #include "ui/area_select_dialog.h"
 #include "ui/communication_dialog.h"
 #include "ui/identity_dialogs.h"
+#include "ui/lut_dialog.h"
+#include "ui/lut_windows.h"
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
 #include "ui/terminal_dialog.h"
@@ -113,6 +115,19 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
   CUserIdDialog user_id(engine, status, &window);
   user_id.ReadUserId();
   ok = SaveWindow(user_id, folder + "/user_id.png") && ok;
+
+  // The LUT editors of the camera kind, each with a curve through a few edit points.
+  ctrl::ui::LutWindows& luts = window.luts();
+  luts.ShowEditors();
+  for (int table = 0; table < ctrl::kLutTableCount; ++table) {
+    CLUTDlg* editor = luts.editor_window(table);
+    if (!editor->isVisible()) continue;
+    editor->editor().AddOrMovePoint(60, 150 - 30 * table);
+    editor->editor().AddOrMovePoint(150, 110 - 20 * table);
+    editor->editor().AddOrMovePoint(210, 40);
+    editor->ShowModeAndRedraw();
+    ok = SaveWindow(*editor, QString("%1/lut_editor_%2.png").arg(folder).arg(table)) && ok;
+  }
   return ok;
 }
 
