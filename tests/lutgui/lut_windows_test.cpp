@@ -229,6 +229,24 @@ class LutWindowsTest : public QObject {
     QCOMPARE(editor->editor().points(), expected);
   }
 
+  // Both buttons held, or a button with the other pressed on top, edit nothing.
+  void movesWithBothButtonsHeldAreIgnored() {
+    DialogSession s(kMono);
+    ClickPageButton(s, kOpenLutTableButton);
+    CLUTDlg* editor = Editor(s, ctrl::kGreenLut);
+    QTest::mouseClick(editor, Qt::LeftButton, {}, At(128, 128));
+    const std::vector<EditPoint> before = editor->editor().points();
+    const QPointF far = At(60, 40);
+    QMouseEvent both(QEvent::MouseMove, far, editor->mapToGlobal(far), Qt::NoButton,
+                     Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(editor, &both);
+    const QPointF near = At(128, 128);
+    QMouseEvent both_near(QEvent::MouseMove, near, editor->mapToGlobal(near), Qt::NoButton,
+                          Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(editor, &both_near);
+    QCOMPARE(editor->editor().points(), before);
+  }
+
   // ---- Buttons of the window ----
 
   void convertEditableUsesTheSpinCountWithinTwoToSixteen() {
