@@ -12,6 +12,13 @@
 #include "sim/front_end.h"
 #include "sim/pty/fault_options.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 #ifndef CLSIM_TAG
 #define CLSIM_TAG "SIM"
 #endif
@@ -32,8 +39,19 @@ struct Config {
   Faults faults;
 };
 
+// A real camera keeps its state when the grabber's library is closed: keep this module, and
+// with it the cameras, loaded until the process ends.
+void StayLoaded() {
+#ifdef _WIN32
+  HMODULE self = nullptr;
+  ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCSTR>(&StayLoaded), &self);
+#endif
+}
+
 const Config& TheConfig() {
   static const Config config = [] {
+    StayLoaded();
     Config c;
     const std::string own_ports = std::string("CLSIM_PORTS_") + CLSIM_TAG;
     c.models =

@@ -18,13 +18,15 @@
 // camera's Baud Rate register the camera does not understand the requests and stays silent.
 // clSerialRead returns exactly the asked count or fails after its time-out, waiting on real
 // time for the camera's reply bytes. Cameras keep their state while the process runs (the
-// libraries are linked not to be unloaded).
+// libraries are linked not to be unloaded; a DLL pins itself at first use).
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define CLSIM_EXPORT extern "C" __declspec(dllexport)
+#elif defined(__GNUC__)
 #define CLSIM_EXPORT extern "C" __attribute__((visibility("default")))
 #else
 #define CLSIM_EXPORT extern "C"

@@ -96,6 +96,7 @@ TEST(Cli, SettingsFilesAndUserSets) {
   std::string first;
   std::getline(in, first);
   EXPECT_EQ(first, "0x01302040=1");
+  in.close();  // Windows refuses to remove a file that is still open.
   Result load = RunCli({"--simulate", "load-settings", file.string()});
   EXPECT_EQ(load.code, kExitOk) << load.err;
   fs::remove(file);

@@ -2,9 +2,12 @@
 // file when it fails, and a load that sends what it must not, or claims values the camera
 // refused.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <sys/wait.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -199,6 +202,7 @@ TEST_F(SettingsFileTest, UnopenablePathsShowTheMessageAndReturnFalse) {
   EXPECT_TRUE(Writes().empty());
 }
 
+#ifndef _WIN32  // The failing write comes from a POSIX file size limit in a forked child.
 TEST_F(SettingsFileTest, FailedSaveKeepsThePreviousFile) {
   fs::path file = dir_ / "keep.cam";
   WriteAll(file, "previous content\n");
@@ -223,6 +227,7 @@ TEST_F(SettingsFileTest, FailedSaveKeepsThePreviousFile) {
     EXPECT_EQ(entry.path().filename(), "keep.cam") << "no temporary file left behind";
   }
 }
+#endif
 
 TEST(AtomicFile, FolderPartCutsBeforeTheLastSeparator) {
   EXPECT_EQ(FolderOf("C:\\data\\cams\\a.cam"), "C:\\data\\cams");
