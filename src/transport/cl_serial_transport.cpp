@@ -137,6 +137,9 @@ ClSerial2000Transport::ClSerial2000Transport(std::string configured_folder)
 #ifdef _WIN32
 
 std::string ClSerial2000Transport::LibraryFolder() const {
+  const char* from_environment = std::getenv("CLSERIALPATH");
+  if (from_environment != nullptr && *from_environment != '\0') return from_environment;
+  if (!configured_folder_.empty()) return configured_folder_;
   char folder[1024] = {};
   const UINT length = ::GetSystemDirectoryA(folder, 1023);
   if (length == 0 || length >= 1023) return "";

@@ -49,9 +49,10 @@ class ClSerialLibraryTransport : public ClSerialPort {
 extern template class ClSerialLibraryTransport<clser::VendorTag>;
 extern template class ClSerialLibraryTransport<clser::AllSerialTag>;
 
-// Camera Link spec. 2000: every clser* library in one folder is a port. On Windows the
-// folder is the system folder; elsewhere it is $CLSERIALPATH, else the configured folder,
-// else /usr/lib/cameralink, searched for clser*.so and libclser*.so.
+// Camera Link spec. 2000: every clser* library in one folder is a port. The folder is
+// $CLSERIALPATH, else the configured folder, else the system folder on Windows
+// (clser*.dll) and /usr/lib/cameralink elsewhere (clser*.so and libclser*.so). A port's
+// library is loaded by its full path in that folder.
 class ClSerial2000Transport final : public ClSerialLibraryTransport<clser::VendorTag> {
  public:
   explicit ClSerial2000Transport(std::string configured_folder = "");

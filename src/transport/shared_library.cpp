@@ -26,9 +26,33 @@ SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
 
 #ifdef _WIN32
 
+namespace {
+
+bool HasFolderPart(const std::string& file) {
+  return file.find_first_of("\\/:") != std::string::npos;
+}
+
+}  // namespace
+
+// The plain search of LoadLibraryA also looks in the current folder, so a DLL planted beside a
+// document the operator opens would run inside the tool. Bare names are searched only in the
+// application's folder, the folders added with AddDllDirectory and System32; a path is loaded
+// as given, and its own dependencies come from its folder and System32.
 bool SharedLibrary::Load(const std::string& file) {
   Unload();
-  handle_ = reinterpret_cast<void*>(::LoadLibraryA(file.c_str()));
+  HMODULE module = nullptr;
+  if (HasFolderPart(file)) {
+    char full[MAX_PATH] = {};
+    const DWORD length = ::GetFullPathNameA(file.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    module = ::LoadLibraryExA(full, nullptr,
+                              LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  } else {
+    module = ::LoadLibraryExA(file.c_str(), nullptr,
+                              LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                                  LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
+  handle_ = reinterpret_cast<void*>(module);
   return handle_ != nullptr;
 }
 

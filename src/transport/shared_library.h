@@ -5,7 +5,9 @@
 namespace ctrl {
 
 // Sole owner of a library loaded at run time; unloads it when destroyed or reset.
-// A bare file name goes through the platform's normal library search, a path is taken as is.
+// A path is taken as is. A bare file name goes through the library search: the normal one on
+// POSIX; on Windows only the application's folder, AddDllDirectory folders and System32 (never
+// the current folder).
 class SharedLibrary {
  public:
   SharedLibrary() = default;

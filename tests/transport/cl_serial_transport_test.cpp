@@ -5,14 +5,12 @@
 //   CLSIM_BAUD_MASK=0x11 (9600 and 115200)          CLSIM_MANUFACTURERS=Ornvik CLSim,Acme Grabbers
 #include "transport/cl_serial_transport.h"
 
-#include <dirent.h>
-#include <fnmatch.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,22 +22,50 @@
 namespace ctrl {
 namespace {
 
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr const char* kLibrarySuffix = ".dll";
+#else
+constexpr const char* kLibrarySuffix = ".so";
+#endif
+
 const std::vector<std::string> kPortsOfSim = {"QX-4096M-PCL", "VR5300-KQ08-630C-07"};
 const std::vector<std::string> kPortsOfSim2 = {"QX-8192M-PCL", "QX-4096TR-PCL"};
 constexpr uint32_t kBaudRateRegisterWrite115200 = 16;
 
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The directory's own order (readdir, FindFirstFile), which the transport must keep.
 std::vector<std::string> VendorFilesInDirectoryOrder(const std::string& folder) {
   std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.rfind("clser", 0) == 0 || name.rfind("libclser", 0) == 0) {
-      if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0) names.push_back(name);
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if ((name.rfind("clser", 0) == 0 || name.rfind("libclser", 0) == 0) &&
+        EndsWith(name, kLibrarySuffix)) {
+      names.push_back(name);
     }
   }
-  ::closedir(dir);
   return names;
+}
+
+void SetVariable(const char* name, const std::string& value) {
+#ifdef _WIN32
+  ::_putenv_s(name, value.c_str());
+#else
+  ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+void UnsetVariable(const char* name) {
+#ifdef _WIN32
+  ::_putenv_s(name, "");
+#else
+  ::unsetenv(name);
+#endif
 }
 
 // Puts CLSERIALPATH back after a test that points it elsewhere.
@@ -49,13 +75,13 @@ class ScopedClSerialPath {
     const char* old = std::getenv("CLSERIALPATH");
     had_old_ = old != nullptr;
     if (had_old_) old_ = old;
-    ::setenv("CLSERIALPATH", folder.c_str(), 1);
+    SetVariable("CLSERIALPATH", folder);
   }
   ~ScopedClSerialPath() {
     if (had_old_) {
-      ::setenv("CLSERIALPATH", old_.c_str(), 1);
+      SetVariable("CLSERIALPATH", old_);
     } else {
-      ::unsetenv("CLSERIALPATH");
+      UnsetVariable("CLSERIALPATH");
     }
   }
 
@@ -67,10 +93,15 @@ class ScopedClSerialPath {
 class TemporaryFolder {
  public:
   TemporaryFolder() {
-    char pattern[] = "/tmp/clserial_test_XXXXXX";
-    path_ = ::mkdtemp(pattern);
+    std::random_device random;
+    path_ = (fs::temp_directory_path() / ("clserial_test_" + std::to_string(random()))).string();
+    fs::create_directory(path_);
   }
-  ~TemporaryFolder() { std::filesystem::remove_all(path_); }
+  // A loaded DLL cannot be deleted on Windows; what is left goes with the temporary folder.
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
   const std::string& path() const { return path_; }
 
  private:
@@ -107,7 +138,7 @@ TEST_F(ClSerialTest, Spec2000IndexOpensThatFileWithThatSerialIndex) {
   ASSERT_EQ(channel_.PortCount(), 2);
   for (int index = 0; index < 2; ++index) {
     const std::string file = channel_.PortName(index);
-    const auto& ports = file == "libclsersim2.so" ? kPortsOfSim2 : kPortsOfSim;
+    const auto& ports = file == CLSIM_SIM2_FILE ? kPortsOfSim2 : kPortsOfSim;
     const std::string model = ports[static_cast<size_t>(index)];
     ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2000, 9600, index)) << file;
     EXPECT_EQ(Ask(test::kReadModelNameSecondWord),
@@ -150,11 +181,10 @@ TEST_F(ClSerialTest, Spec2000EmptyFolderHasNoPorts) {
 // cannot be opened; a good one beside them still can.
 TEST_F(ClSerialTest, Spec2000BrokenFilesAreListedButDoNotOpen) {
   TemporaryFolder folder;
-  std::ofstream(folder.path() + "/clserjunk.so") << "not a shared object\n";
-  std::filesystem::create_symlink(CLSIM_BROKEN_DIR "/libclsernowrite.so",
-                                  folder.path() + "/clsernowrite.so");
-  std::filesystem::create_symlink(CLSIM_FOLDER_2000 "/libclsersim.so",
-                                  folder.path() + "/clsergood.so");
+  const std::string suffix = kLibrarySuffix;
+  std::ofstream(folder.path() + "/clserjunk" + suffix) << "not a shared object\n";
+  fs::copy_file(CLSIM_NOWRITE_VENDOR_PATH, folder.path() + "/clsernowrite" + suffix);
+  fs::copy_file(CLSIM_GOOD_VENDOR_PATH, folder.path() + "/clsergood" + suffix);
   std::ofstream(folder.path() + "/readme.txt") << "not listed\n";
   ScopedClSerialPath path(folder.path());
 
@@ -164,7 +194,7 @@ TEST_F(ClSerialTest, Spec2000BrokenFilesAreListedButDoNotOpen) {
   EXPECT_EQ(list, VendorFilesInDirectoryOrder(folder.path()));
   for (int index = 0; index < 3; ++index) {
     const bool opened = transport.Open(index);
-    EXPECT_EQ(opened, list[static_cast<size_t>(index)] == "clsergood.so") << list[index];
+    EXPECT_EQ(opened, list[static_cast<size_t>(index)] == "clsergood" + suffix) << list[index];
     EXPECT_EQ(transport.IsOpen(), opened);
   }
   EXPECT_TRUE(notifier_.messages.empty());
@@ -269,7 +299,7 @@ TEST_F(ClSerialTest, Ver11ReadThatTimesOutDeliversNothing) {
 }
 
 TEST_F(ClSerialTest, Ver11LibraryMissingAnEntryPointGivesNoPortsAndNoOpen) {
-  ClSerialV11Transport broken(CLSIM_BROKEN_DIR "/libclallserial_noportinfo.so");
+  ClSerialV11Transport broken(CLSIM_NOPORTINFO_PATH);
   EXPECT_EQ(broken.PortCount(), 0);
   EXPECT_FALSE(broken.Open(0));
   EXPECT_FALSE(broken.IsOpen());
