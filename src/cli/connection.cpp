@@ -1,15 +1,31 @@
 #include "cli/connection.h"
 
+#include <memory>
 #include <ostream>
 
 #include "sim/model_kind.h"
-#include "sim/pty/pty_camera_server.h"
 #include "transport/comm_channel.h"
 #include "transport/com_port_transport.h"
 #include "transport/system_transports.h"
 
+#ifdef _WIN32
+#include "camera/clock.h"
+#include "sim/camera_model.h"
+#include "sim/front_end.h"
+#include "sim/in_process_channel.h"
+#else
+#include "sim/pty/pty_camera_server.h"
+#endif
+
 namespace ctrl::cli {
 namespace {
+
+#ifdef _WIN32
+bool IsComPortName(const std::string& text) {
+  if (text.size() < 4 || text.compare(0, 3, "COM") != 0) return false;
+  return text.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+#endif
 
 class TransportConnection final : public Connection {
  public:
@@ -19,11 +35,19 @@ class TransportConnection final : public Connection {
   ~TransportConnection() override {
     // The port closes before the simulated camera behind it goes away.
     channel_.Close();
+#ifndef _WIN32
     if (server_) server_->Stop();
+#endif
   }
 
   bool Open(const ConnectionOptions& options, std::ostream& err) {
     std::string device = options.device;
+#ifdef _WIN32
+    // "--device COM5": the port by its Windows name.
+    if (options.category == CommChannel::kComPort && IsComPortName(device)) {
+      device = "\\\\.\\" + device;  // "COM10" and above open only in this form.
+    }
+#else
     if (options.simulate) {
       sim::PtyCameraServer::Options sim_options;
       sim_options.model = options.model;
@@ -34,6 +58,7 @@ class TransportConnection final : public Connection {
       }
       device = server_->slave_path();
     }
+#endif
     if (options.category == CommChannel::kComPort && !device.empty()) {
       transports_.com_port.port_map().Set(ComPortName(options.port_index), device);
     }
@@ -59,8 +84,27 @@ class TransportConnection final : public Connection {
  private:
   SystemTransports transports_;
   CommChannel channel_;
+#ifndef _WIN32
   std::unique_ptr<sim::PtyCameraServer> server_;
+#endif
 };
+
+#ifdef _WIN32
+// Windows has no pseudo-terminals: there the simulated camera is reached without any port, its
+// front end fed directly by the engine.
+class InProcessConnection final : public Connection {
+ public:
+  explicit InProcessConnection(const std::string& model)
+      : model_(model), front_end_(model_), channel_(front_end_, DefaultClock()) {}
+
+  ByteChannel& channel() override { return channel_; }
+
+ private:
+  sim::CameraModel model_;
+  sim::CameraFrontEnd front_end_;
+  sim::InProcessChannel channel_;
+};
+#endif
 
 }  // namespace
 
@@ -71,6 +115,9 @@ std::unique_ptr<Connection> OpenConnection(const ConnectionOptions& options, std
     err << '\n';
     return nullptr;
   }
+#ifdef _WIN32
+  if (options.simulate) return std::make_unique<InProcessConnection>(options.model);
+#endif
   auto connection = std::make_unique<TransportConnection>();
   if (!connection->Open(options, err)) return nullptr;
   return connection;

@@ -19,7 +19,8 @@ struct ConnectionOptions {
 
 // An open link to a camera, real or simulated, for the lifetime of one command. The simulated
 // camera runs on a pseudo-terminal in this process and is reached through the real COM port
-// transport, exactly like a camera on a serial line.
+// transport, exactly like a camera on a serial line. Windows has no pseudo-terminals: there the
+// engine talks to the simulated camera directly, and `device` may also name a port ("COM5").
 class Connection {
  public:
   virtual ~Connection() = default;

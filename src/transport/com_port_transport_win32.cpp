@@ -75,7 +75,16 @@ void ComPortTransport::Impl::ReaderLoop() {
         return;
       }
       DWORD ignored = 0;
-      if (!::GetOverlappedResult(port, &wait_overlap, &ignored, FALSE)) return;
+      if (!::GetOverlappedResult(port, &wait_overlap, &ignored, FALSE)) {
+        // Wine gives up a wait it cannot watch (a port on a pseudo-terminal has no modem
+        // status): take what is queued and wait again, after a millisecond's pause so this
+        // never spins.
+        if (::GetLastError() != ERROR_OPERATION_ABORTED) return;
+        if (!running.load(std::memory_order_acquire)) return;
+        Drain();
+        if (::WaitForSingleObject(stop_event, 1) != WAIT_TIMEOUT) return;
+        continue;
+      }
     }
     if (!running.load(std::memory_order_acquire)) return;
     if ((mask & EV_RXCHAR) != 0) Drain();
