@@ -2,7 +2,8 @@
 // the engine exchanges: CommChannel write, then one-byte reads with a 10 ms time-out. Runs
 // against any camera on a serial line, e.g. camsim behind a pty (or behind a wine COM port):
 //   com_round_trip DEVICE [COUNT]     DEVICE: a tty path, or COMn on Windows
-// Prints the median, the 99th percentile and the extremes in microseconds.
+// Prints the median, the 99th percentile and the extremes in microseconds, and the median of the
+// write alone (the request goes out one byte at a time).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,10 +23,15 @@ bool EndsWithPrompt(const std::string& reply) {
   return reply.size() >= 5 && reply.compare(reply.size() - 5, 5, "OK>\r\n") == 0;
 }
 
+double MicrosecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
 // One exchange; a negative time when the camera did not answer within a second.
-double RoundTripUs(ctrl::CommChannel& channel) {
+double RoundTripUs(ctrl::CommChannel& channel, double* write_us) {
   const auto start = Clock::now();
   channel.Write(kRequest);
+  *write_us = MicrosecondsSince(start);
   std::string reply;
   const auto give_up = start + std::chrono::seconds(1);
   while (!EndsWithPrompt(reply)) {
@@ -36,7 +42,11 @@ double RoundTripUs(ctrl::CommChannel& channel) {
       return -1;
     }
   }
-  return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+  return MicrosecondsSince(start);
+}
+
+double AtFraction(const std::vector<double>& sorted, double fraction) {
+  return sorted[std::min(sorted.size() - 1, static_cast<size_t>(fraction * sorted.size()))];
 }
 
 }  // namespace
@@ -60,23 +70,25 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The first exchanges warm up the reader thread and the simulator.
-  for (int i = 0; i < 20; ++i) RoundTripUs(channel);
+  double write_us = 0;
+  for (int i = 0; i < 20; ++i) RoundTripUs(channel, &write_us);
   std::vector<double> latencies_us;
-  latencies_us.reserve(static_cast<size_t>(count));
+  std::vector<double> writes_us;
   for (int i = 0; i < count; ++i) {
-    const double us = RoundTripUs(channel);
+    const double us = RoundTripUs(channel, &write_us);
     if (us < 0) {
       std::fprintf(stderr, "com_round_trip: no reply after %d exchanges\n", i);
       return 1;
     }
     latencies_us.push_back(us);
+    writes_us.push_back(write_us);
   }
   std::sort(latencies_us.begin(), latencies_us.end());
-  const auto at = [&](double fraction) {
-    return latencies_us[std::min(latencies_us.size() - 1,
-                                 static_cast<size_t>(fraction * latencies_us.size()))];
-  };
-  std::printf("%d round trips: median %.0f us, p99 %.0f us, min %.0f us, max %.0f us\n", count,
-              at(0.5), at(0.99), latencies_us.front(), latencies_us.back());
+  std::sort(writes_us.begin(), writes_us.end());
+  std::printf(
+      "%d round trips: median %.0f us, p99 %.0f us, min %.0f us, max %.0f us; "
+      "write alone: median %.0f us\n",
+      count, AtFraction(latencies_us, 0.5), AtFraction(latencies_us, 0.99), latencies_us.front(),
+      latencies_us.back(), AtFraction(writes_us, 0.5));
   return 0;
 }

@@ -22,6 +22,8 @@ stop() {
   rm -rf "$folder"
 }
 trap stop EXIT
+trap 'exit 143' TERM  # ctest's time-out: still stop camsim and undo the port.
+trap 'exit 130' INT
 
 # camsim prints the slave device and the link once it serves: reading them waits for that.
 coproc CAMSIM { exec "$camsim" --link "$link"; }
