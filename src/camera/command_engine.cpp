@@ -86,34 +86,38 @@ Command::Wait Command::WaitForLine(int64_t deadline_us, std::string& line) {
 bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
                        int timeout_ms) {
   ++exchanges_;
-  ClearReceive();
-  // A late reply to an earlier, timed-out request must not answer this one.
-  channel_->DiscardInput();
+  // What an earlier exchange left behind must not answer this one. Lines already complete are
+  // dropped; a line still arriving is kept whole, so that it completes naming its register and
+  // is skipped below (cutting it here would leave a tail that names none).
+  received_lines_.clear();
+  ReceiveLine();
+  received_lines_.clear();
   SendText(request);
   const int64_t deadline_us = clock_.NowUs() + int64_t{timeout_ms} * 1000;
 
   std::string line;
-  bool skip_prompt = false;
   for (;;) {
     if (WaitForLine(deadline_us, line) == Wait::kTimeout) {
       status_.Report(false);
       return false;
     }
-    if (skip_prompt && line == kPromptLine) {
-      skip_prompt = false;
-      continue;
-    }
-    skip_prompt = false;
+    // A prompt cannot start a reply: it ends an earlier exchange (one that failed at its first
+    // line, or whose value line was skipped here).
+    if (line == kPromptLine) continue;
     // A value line that names another register belongs to an earlier request.
     int64_t named = ReplyRegisterNumber(line);
-    if (named >= 0 && named != static_cast<int64_t>(reg)) {
-      skip_prompt = true;
-      continue;
-    }
+    if (named >= 0 && named != static_cast<int64_t>(reg)) continue;
     break;
   }
 
-  if (line.find('=') == std::string::npos) return false;
+  if (line.find('=') == std::string::npos) {
+    // The exchange has failed, but the rest of this reply (the answer behind an echoed request,
+    // the prompt after an error line) may still be on its way: take it in up to its prompt, so
+    // that it cannot answer the next request, above all one for the same register.
+    while (line.rfind(kPromptLine, 0) != 0 && WaitForLine(deadline_us, line) == Wait::kLine) {
+    }
+    return false;
+  }
   if (is_read && value != nullptr) {
     // The value is delivered even when the prompt check fails afterwards.
     ReplyFields fields;

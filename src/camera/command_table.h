@@ -32,6 +32,7 @@ inline constexpr int kLutValue = 109;
 inline constexpr int kUserSetArea = 110;
 inline constexpr int kUserSetLoad = 111;
 inline constexpr int kUserSetStore = 112;
+inline constexpr int kBaudRate = 119;
 }  // namespace cmd
 
 // The camera's register map: one entry per feature, keyed by command id 0..123. The address

@@ -164,12 +164,20 @@ int64_t ReplyRegisterNumber(std::string_view line) {
   size_t separator = text.find('=');
   if (separator == std::string::npos) return -1;
   std::string_view name = std::string_view(text).substr(0, separator);
-  if (name.size() < 3 || name.size() > 10 || name[0] != '0' || (name[1] != 'x' && name[1] != 'X')) {
-    return -1;
+  // Bytes in front of the register text (line noise) do not hide whose reply it is.
+  size_t start = std::string_view::npos;
+  for (size_t i = name.size(); i-- > 1;) {
+    if (name[i - 1] == '0' && (name[i] == 'x' || name[i] == 'X')) {
+      start = i + 1;
+      break;
+    }
   }
+  if (start == std::string_view::npos) return -1;
+  std::string_view digits = name.substr(start);
+  if (digits.empty() || digits.size() > 8) return -1;
   int64_t number = 0;
-  for (size_t i = 2; i < name.size(); ++i) {
-    int digit = DigitValue(name[i]);
+  for (char c : digits) {
+    int digit = DigitValue(c);
     if (digit >= 16) return -1;
     number = number * 16 + digit;
   }

@@ -41,8 +41,9 @@ struct ReplyFields {
 bool ParseReply(std::string_view line, const CommandTable& table, ModelKind kind,
                 ReplyFields& fields);
 
-// The register number of a value line's name when the name is hexadecimal register text
-// ("0x" followed by 1 to 8 hex digits and nothing else); -1 otherwise.
+// The register number a value line names: the 1 to 8 hex digits between the last "0x" of the
+// name and the "=" (anything before that "0x" is ignored); -1 when the name ends in no such
+// register text.
 int64_t ReplyRegisterNumber(std::string_view line);
 
 // Text registers: four characters a register, first character in the most significant byte,

@@ -243,6 +243,69 @@ TEST_F(EngineTest, BytesAlreadyWaitingAreDiscardedBeforeARequest) {
   EXPECT_EQ(value, 222);
 }
 
+// A refused write fails at its error line while the prompt behind it is still on the wire.
+// That prompt must not fail the next exchange, and the answers must not fall one behind.
+TEST_F(EngineTest, PromptOfARefusedWriteDoesNotShiftLaterAnswers) {
+  Use([&](const std::string& r) {
+    unsigned reg = 0;
+    if (std::sscanf(r.c_str(), "wr 0x%X", &reg) == 1) {
+      return std::vector<ScriptedChannel::Chunk>{{10, "Error: invalid value\r\nO"},
+                                                 {500, "K>\r\n"}};
+    }
+    std::sscanf(r.c_str(), "rd 0x%X", &reg);
+    char line[64];
+    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
+    return std::vector<ScriptedChannel::Chunk>{{1000, line}};
+  });
+  EXPECT_FALSE(engine_->WriteRegister(0x01000011, 7, 5000));
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(0x01000022, value, 5000));
+  EXPECT_EQ(value, 0x22);
+  EXPECT_TRUE(engine_->ReadRegister(0x01000033, value, 5000));
+  EXPECT_EQ(value, 0x33);
+}
+
+// A camera that echoes each request: the exchange fails at the echo, and the answer behind it
+// must not confirm the next write to the same register, which the camera refuses.
+TEST_F(EngineTest, AnswerBehindAnEchoDoesNotConfirmTheNextWrite) {
+  Use([&](const std::string& r) {
+    unsigned reg = 0;
+    unsigned value = 0;
+    std::sscanf(r.c_str(), "wr 0x%X %u", &reg, &value);
+    char line[64];
+    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, value);
+    std::string answer = value == 3 ? line : "Error: invalid value\r\nOK>\r\n";
+    return std::vector<ScriptedChannel::Chunk>{{10, r}, {1000, answer}};
+  });
+  EXPECT_FALSE(engine_->WriteRegister(0x01000011, 3, 5000));
+  EXPECT_FALSE(engine_->WriteRegister(0x01000011, 1, 5000));
+  EXPECT_TRUE(recorder_.states.empty());  // lines came: no offline report
+}
+
+// A late reply whose first bytes are already in when the next request goes out: cutting those
+// bytes off would leave a tail that names no register ("x01000011=17") and would be taken
+// for the answer.
+TEST_F(EngineTest, LateReplyArrivingMidLineIsNotCutIntoANamelessAnswer) {
+  bool first = true;
+  Use([&](const std::string& r) {
+    unsigned reg = 0;
+    std::sscanf(r.c_str(), "rd 0x%X", &reg);
+    char line[64];
+    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
+    if (first) {
+      first = false;
+      return std::vector<ScriptedChannel::Chunk>{{5'100'000, std::string(line, 3)},
+                                                 {6'000'000, std::string(line + 3)}};
+    }
+    return std::vector<ScriptedChannel::Chunk>{{2'000'000, line}};
+  });
+  int32_t value = 0;
+  EXPECT_FALSE(engine_->ReadRegister(0x01000011, value, 5000));
+  clock_.AdvanceUs(200'000);  // "0x0" of the late reply is waiting
+  EXPECT_TRUE(engine_->ReadRegister(0x01000022, value, 5000));
+  EXPECT_EQ(value, 0x22);
+}
+
 TEST_F(EngineTest, OverlongLineReportsOverflowAndTheExchangeStillCompletes) {
   Use([](const std::string&) {
     return std::vector<ScriptedChannel::Chunk>{{10, std::string(2000, 'g')},

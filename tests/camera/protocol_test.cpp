@@ -98,6 +98,11 @@ TEST(Protocol, ReplyRegisterNumberOnlyForHexNames) {
   EXPECT_EQ(ReplyRegisterNumber("0x01600004"), -1);
   EXPECT_EQ(ReplyRegisterNumber("0x016000041=1"), -1);
   EXPECT_EQ(ReplyRegisterNumber("0xZZ=1"), -1);
+  // Line noise in front of the register text does not hide it; a cut-off head leaves none.
+  EXPECT_EQ(ReplyRegisterNumber("\x7f#junk0x01600004=16"), 0x01600004);
+  EXPECT_EQ(ReplyRegisterNumber("0x12zz0x0000ABCD=1"), 0xABCD);
+  EXPECT_EQ(ReplyRegisterNumber("x01600004=16"), -1);
+  EXPECT_EQ(ReplyRegisterNumber("01600004=16"), -1);
 }
 
 TEST(Protocol, TextRegistersPackMostSignificantFirst) {
