@@ -701,15 +701,17 @@ void PageDispatcher::RunButtonAction(int button_id) {
     case 1756:
       WriteOne(78, kCalibrationTimeoutMs, false, true);
       break;
+    // "Load" and "Save" act on the registers their names say (LUT load and LUT save), never
+    // the other way round: a swapped Save would overwrite the working LUT with the flash copy.
     case 1759:
-      if (engine_.WriteCommand(106, 1, kDefaultTimeoutMs)) {
+      if (engine_.WriteCommand(cmd::kLutLoad, 1, kDefaultTimeoutMs)) {
         LutIndexWriteAndValueRead(true);
       } else {
         CurrentNotifier().ShowMessage("Error", "", MessageIcon::Error);
       }
       break;
     case 1760:
-      WriteOne(107, kDefaultTimeoutMs, true, false);
+      WriteOne(cmd::kLutSave, kDefaultTimeoutMs, true, false);
       break;
     case 1768:
       if (ReadInto(35, 1764)) ReadInto(36, 1765);

@@ -1,5 +1,7 @@
 #include "ui/page_layouts.h"
 
+#include "camera/command_table.h"
+
 namespace ctrl::ui {
 namespace {
 
@@ -218,8 +220,8 @@ PageLayout UserB() {
                          {
                              Combo(0, 1742, "LUT Enable", 104, kOffOn),
                              Combo(1, 1743, "LUT Selector", 105, {{"User"}}),
-                             Button(2, 1760, "Save", 107),
-                             Button(2, 1759, "Load", 106, 2),
+                             Button(2, 1760, "Save", cmd::kLutSave),
+                             Button(2, 1759, "Load", cmd::kLutLoad, 2),
                              EditSpin(3, 1744, "LUT Index", 1745, 108),
                              EditSpin(4, 1746, "LUT Value", 1747, 109),
                              Button(5, 1132, "Open LUT Table"),
