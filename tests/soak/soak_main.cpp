@@ -290,6 +290,8 @@ class Soak {
     for (int i = 0; i < 2000 && rig_.server().running() && CameraOwesReplies(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    // ... and through the pty into the tool's receive ring.
+    if (fault != Fault::kNone) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (fault == Fault::kServerRestart) {
       if (!rig_.server().running() && !rig_.server().Start()) {
         Inconsistent("server_restart",
