@@ -23,8 +23,9 @@ inline constexpr int kCalibrationTimeoutMs = 10000;
 inline constexpr int kIdentityTextBytes = 64;
 
 // The only component that talks to the camera: one synchronous register exchange at a time.
-// Every exchange discards what is already waiting, sends its request and returns as soon as the
-// value line and the "OK>" prompt are in, or when the time-out has passed.
+// Every exchange drops the complete lines already waiting, sends its request and returns as soon
+// as its value line and the "OK>" prompt are in, or when the time-out has passed. What belongs to
+// an earlier exchange (a leading prompt, a value line naming another register) is skipped.
 class Command {
  public:
   Command(ByteChannel& channel, Clock& clock, CommandTable& table, OnlineStatusPublisher& status);
