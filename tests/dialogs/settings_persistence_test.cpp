@@ -2,6 +2,9 @@
 // and "Control Mode" written at a normal exit, runs that must not change the stored connection,
 // and the QSettings store the values live in.
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -188,6 +191,38 @@ class SettingsPersistenceTest : public QObject {
     QVERIFY(!settings.ReadText(RegistrySettings::kCommandLogFilePath).found);
     uint32_t number = 0;
     QVERIFY(!again.GetInt("Camera File Path", &number));
+  }
+
+  // A store that is not a settings file at all (a crash of something else, a disk error): the
+  // run starts on the defaults, and a normal exit leaves a store the next run can read.
+  void aCorruptStoreFallsBackToTheDefaultsAndIsWrittenAfresh() {
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+    const QString path = QSettings(QSettings::UserScope, ctrl::QtSettingsBackend::kOrganization,
+                                   ctrl::QtSettingsBackend::kApplication)
+                             .fileName();
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(QByteArray("\xff\xfe\x00[General\n=\x01\x02Com Port No=\"7\n[[[", 33));
+      file.write(QByteArray(5000, '\0'));
+    }
+    ctrl::QtSettingsBackend backend;
+    {
+      ctrl::ApplicationState state(backend);
+      QCOMPARE(state.channel().port_category(), 0);
+      QCOMPARE(state.channel().CurrentPortIndex(), 0);
+      QCOMPARE(state.channel().baud_rate(), 9600);
+      QCOMPARE(state.factory_mode(), 0);
+      state.factory_mode() = 1;
+      state.SaveAtNormalExit();
+    }
+    ctrl::QtSettingsBackend again;
+    ctrl::RegistrySettings settings(again);
+    QVERIFY(settings.PreviousRunEndedNormally());
+    QCOMPARE(settings.ReadInt(RegistrySettings::kControlMode, 0).value, 1);
   }
 };
 
