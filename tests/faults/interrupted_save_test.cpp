@@ -12,6 +12,7 @@
 #include "camera/command_engine.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "files/atomic_file.h"
 #include "files/camera_settings_file.h"
 #include "lut/lut_editor.h"
 #include "lut/lut_file.h"
@@ -128,6 +129,31 @@ TEST_F(InterruptedSaveTest, SettingsFileIsOldOrNewNeverAMix) {
   const std::string second = ReadAll(path);
   ASSERT_NE(first, second);
   ASSERT_GT(first.size(), 500u);
+
+  for (const std::string& content : KillWhileSaving(path, save, 25)) {
+    EXPECT_TRUE(content == first || content == second)
+        << "a file of " << content.size() << " bytes";
+  }
+}
+
+// The same for a log: the message list and the terminal save their lines through this writer,
+// here with a full message list of 4096 lines.
+TEST_F(InterruptedSaveTest, LogFileIsOldOrNewNeverAMix) {
+  const std::string path = dir + "/traffic.txt";
+  auto save = [&](int k) {
+    AtomicFileWriter file;
+    if (!file.Open(path)) return false;
+    for (int line = 0; line < 4096; ++line) {
+      file.Write("12:34:" + std::to_string(line % 1000) +
+                 "  Rx: 0x01001010=" + std::to_string(k == 0 ? line : 4095 - line) + "\n");
+    }
+    return file.Commit();
+  };
+  ASSERT_TRUE(save(0));
+  const std::string first = ReadAll(path);
+  ASSERT_TRUE(save(1));
+  const std::string second = ReadAll(path);
+  ASSERT_NE(first, second);
 
   for (const std::string& content : KillWhileSaving(path, save, 25)) {
     EXPECT_TRUE(content == first || content == second)
