@@ -98,6 +98,16 @@ struct RegisterCamera {
   }
 };
 
+// The answer to a read request whose value is the register's low byte, so every register
+// answers something of its own.
+std::string LowByteReply(const std::string& request) {
+  unsigned reg = 0;
+  std::sscanf(request.c_str(), "rd 0x%X", &reg);
+  char line[64];
+  std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
+  return line;
+}
+
 class EngineTest : public ::testing::Test {
  protected:
   void Use(ScriptedChannel::Responder responder) {
@@ -131,10 +141,9 @@ TEST_F(EngineTest, ReadAndWriteConfirmedExchanges) {
   EXPECT_EQ(channel_->requests.back(), "wr 0x01209050 4294963201\r\n");
   EXPECT_EQ(camera_.registers[0x01209050], -4095);
   EXPECT_EQ(recorder_.states, (std::vector<bool>{true, true}));
-  EXPECT_EQ(recorder_.trace,
-            (std::vector<std::string>{"Tx: rd 0x01600004", "Rx: 0x01600004=16", "Rx: OK>",
-                                      "Tx: wr 0x01209050 4294963201", "Rx: 0x01209050=-4095",
-                                      "Rx: OK>"}));
+  EXPECT_EQ(recorder_.trace, (std::vector<std::string>{"Tx: rd 0x01600004", "Rx: 0x01600004=16",
+                                                       "Rx: OK>", "Tx: wr 0x01209050 4294963201",
+                                                       "Rx: 0x01209050=-4095", "Rx: OK>"}));
   // The exchange ends as soon as the prompt is in, not at some polling step.
   EXPECT_EQ(clock_.NowUs(), 1'000'000 + 400);
 }
@@ -200,9 +209,7 @@ TEST_F(EngineTest, ReadValuesSaturateAndUseAutoBase) {
 }
 
 TEST_F(EngineTest, EmptyReplyLineFails) {
-  Use([](const std::string&) {
-    return std::vector<ScriptedChannel::Chunk>{{10, "\r\nOK>\r\n"}};
-  });
+  Use([](const std::string&) { return std::vector<ScriptedChannel::Chunk>{{10, "\r\nOK>\r\n"}}; });
   int32_t value = 0;
   EXPECT_FALSE(engine_->ReadRegister(1, value, 5000));
 }
@@ -211,13 +218,9 @@ TEST_F(EngineTest, EmptyReplyLineFails) {
 TEST_F(EngineTest, LateReplyIsNotTakenForTheNextAnswer) {
   bool late = true;
   Use([&](const std::string& r) {
-    unsigned reg = 0;
-    std::sscanf(r.c_str(), "rd 0x%X", &reg);
-    char line[64];
-    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
     int64_t delay = late ? 5'500'000 : 1'000'000;
     late = false;
-    return std::vector<ScriptedChannel::Chunk>{{delay, line}};
+    return std::vector<ScriptedChannel::Chunk>{{delay, LowByteReply(r)}};
   });
   int32_t value = 0;
   EXPECT_FALSE(engine_->ReadRegister(0x01000011, value, 5000));
@@ -247,15 +250,11 @@ TEST_F(EngineTest, BytesAlreadyWaitingAreDiscardedBeforeARequest) {
 // That prompt must not fail the next exchange, and the answers must not fall one behind.
 TEST_F(EngineTest, PromptOfARefusedWriteDoesNotShiftLaterAnswers) {
   Use([&](const std::string& r) {
-    unsigned reg = 0;
-    if (std::sscanf(r.c_str(), "wr 0x%X", &reg) == 1) {
+    if (r.rfind("wr ", 0) == 0) {
       return std::vector<ScriptedChannel::Chunk>{{10, "Error: invalid value\r\nO"},
                                                  {500, "K>\r\n"}};
     }
-    std::sscanf(r.c_str(), "rd 0x%X", &reg);
-    char line[64];
-    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
-    return std::vector<ScriptedChannel::Chunk>{{1000, line}};
+    return std::vector<ScriptedChannel::Chunk>{{1000, LowByteReply(r)}};
   });
   EXPECT_FALSE(engine_->WriteRegister(0x01000011, 7, 5000));
   int32_t value = 0;
@@ -288,16 +287,13 @@ TEST_F(EngineTest, AnswerBehindAnEchoDoesNotConfirmTheNextWrite) {
 TEST_F(EngineTest, LateReplyArrivingMidLineIsNotCutIntoANamelessAnswer) {
   bool first = true;
   Use([&](const std::string& r) {
-    unsigned reg = 0;
-    std::sscanf(r.c_str(), "rd 0x%X", &reg);
-    char line[64];
-    std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
+    const std::string reply = LowByteReply(r);
     if (first) {
       first = false;
-      return std::vector<ScriptedChannel::Chunk>{{5'100'000, std::string(line, 3)},
-                                                 {6'000'000, std::string(line + 3)}};
+      return std::vector<ScriptedChannel::Chunk>{{5'100'000, reply.substr(0, 3)},
+                                                 {6'000'000, reply.substr(3)}};
     }
-    return std::vector<ScriptedChannel::Chunk>{{2'000'000, line}};
+    return std::vector<ScriptedChannel::Chunk>{{2'000'000, reply}};
   });
   int32_t value = 0;
   EXPECT_FALSE(engine_->ReadRegister(0x01000011, value, 5000));
@@ -308,8 +304,7 @@ TEST_F(EngineTest, LateReplyArrivingMidLineIsNotCutIntoANamelessAnswer) {
 
 TEST_F(EngineTest, OverlongLineReportsOverflowAndTheExchangeStillCompletes) {
   Use([](const std::string&) {
-    return std::vector<ScriptedChannel::Chunk>{{10, std::string(2000, 'g')},
-                                               {20, "=5\r\nOK>\r\n"}};
+    return std::vector<ScriptedChannel::Chunk>{{10, std::string(2000, 'g')}, {20, "=5\r\nOK>\r\n"}};
   });
   int32_t value = 0;
   EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
@@ -347,8 +342,8 @@ TEST_F(EngineTest, TextRegistersReadUntilZeroByteAndWriteCeilOfLengthOverFour) {
 
   channel_->requests.clear();
   ASSERT_TRUE(engine_->WriteText(7, "ABCDE", 5000));
-  EXPECT_EQ(channel_->requests,
-            (std::vector<std::string>{"wr 0x00000184 1094861636\r\n", "wr 0x00000188 1157627904\r\n"}));
+  EXPECT_EQ(channel_->requests, (std::vector<std::string>{"wr 0x00000184 1094861636\r\n",
+                                                          "wr 0x00000188 1157627904\r\n"}));
   channel_->requests.clear();
   EXPECT_TRUE(engine_->WriteText(7, "", 5000));
   EXPECT_TRUE(channel_->requests.empty());
@@ -407,8 +402,8 @@ TEST_F(EngineTest, IdleDrainTracesUnaskedLinesUntilTheNextExchangeClearsThem) {
   clock_.AdvanceUs(1000);
   engine_->OnIdleTimer();
   EXPECT_TRUE(engine_->HasLine());
-  EXPECT_EQ(recorder_.trace, (std::vector<std::string>{"Tx: rd 0x00000001", "Rx: 0x00000001=0",
-                                                       "Rx: OK>"}));
+  EXPECT_EQ(recorder_.trace,
+            (std::vector<std::string>{"Tx: rd 0x00000001", "Rx: 0x00000001=0", "Rx: OK>"}));
   int32_t value = 0;
   EXPECT_TRUE(engine_->ReadRegister(2, value, 5000));
   EXPECT_FALSE(engine_->HasLine());
