@@ -22,9 +22,11 @@ constexpr DWORD kByteWriteTimeoutMs = 1000;
 constexpr DWORD kWriteTotalTimeoutMs = 20000;
 constexpr size_t kMaxEventNameLength = 127;
 
-// Named events follow the port: "WriteEnd_COM3", "ReadEnd_COM3".
-HANDLE CreatePortEvent(const char* prefix, const std::string& port_name) {
-  std::string name = std::string(prefix) + port_name;
+// Named events follow the port: "WriteEnd_COM3", "ReadEnd_COM3". The name is the one of the
+// device actually opened ("\\.\COM5" gives "COM5"): another program whose own COM1 leads to
+// another device must not share them, since only one program at a time can open a device.
+HANDLE CreatePortEvent(const char* prefix, const std::string& device_path) {
+  std::string name = std::string(prefix) + device_path.substr(device_path.find_last_of('\\') + 1);
   if (name.size() > kMaxEventNameLength) name.resize(kMaxEventNameLength);
   return ::CreateEventA(nullptr, TRUE, TRUE, name.c_str());
 }
@@ -43,6 +45,7 @@ struct ComPortTransport::Impl {
   // WaitCommEvent needs an overlap of its own: the drain reads while it is between waits,
   // but close may cancel it at any time.
   OVERLAPPED wait_overlap{};
+  DWORD wait_mask = 0;
   HANDLE write_event = nullptr;
   HANDLE read_event = nullptr;
   HANDLE wait_event = nullptr;
@@ -53,41 +56,72 @@ struct ComPortTransport::Impl {
   std::atomic<long> refused_bytes{0};
   std::thread reader;
 
+  enum class WaitOutcome { kCharacters, kUnwatched, kFailed, kStop };
+
+  WaitOutcome WaitForCharacters();
   void ReaderLoop();
   void Drain();
   void Release();
 };
 
+ComPortTransport::Impl::WaitOutcome ComPortTransport::Impl::WaitForCharacters() {
+  wait_mask = 0;
+  std::memset(&wait_overlap, 0, sizeof wait_overlap);
+  wait_overlap.hEvent = wait_event;
+  if (::WaitCommEvent(port, &wait_mask, &wait_overlap)) {
+    return (wait_mask & EV_RXCHAR) != 0 ? WaitOutcome::kCharacters : WaitOutcome::kUnwatched;
+  }
+  if (::GetLastError() != ERROR_IO_PENDING) return WaitOutcome::kFailed;
+
+  // Block until a character arrives or close asks to stop; never spin.
+  HANDLE waits[2] = {wait_event, stop_event};
+  const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  DWORD ignored = 0;
+  if (woken != WAIT_OBJECT_0) {
+    // The wait must be over before its overlap and mask are used again.
+    ::CancelIoEx(port, &wait_overlap);
+    ::GetOverlappedResult(port, &wait_overlap, &ignored, TRUE);
+    return woken == WAIT_OBJECT_0 + 1 ? WaitOutcome::kStop : WaitOutcome::kFailed;
+  }
+  if (::GetOverlappedResult(port, &wait_overlap, &ignored, FALSE)) {
+    return (wait_mask & EV_RXCHAR) != 0 ? WaitOutcome::kCharacters : WaitOutcome::kUnwatched;
+  }
+  switch (::GetLastError()) {
+    case ERROR_OPERATION_ABORTED:
+      // Wine gives up a wait it cannot watch: a port on a pseudo-terminal has no modem status.
+      return WaitOutcome::kUnwatched;
+    case ERROR_IO_INCOMPLETE:
+      // The event fired yet the wait still reads as pending: under load wine loses the
+      // completion of a wait that ends while it is being started. End it for good.
+      ::CancelIoEx(port, &wait_overlap);
+      ::GetOverlappedResult(port, &wait_overlap, &ignored, TRUE);
+      return WaitOutcome::kUnwatched;
+    default:
+      return WaitOutcome::kFailed;
+  }
+}
+
+// Runs until close. A wait that ends without news or fails is followed by a drain of what is
+// queued and a pause before the next one, so the loop never spins and never gives the port
+// up: a reader that stopped would leave every later exchange to time out.
 void ComPortTransport::Impl::ReaderLoop() {
+  constexpr DWORD kUnwatchedPauseMs = 1;
+  constexpr DWORD kLongestFailurePauseMs = 100;
+  DWORD failure_pause_ms = kUnwatchedPauseMs;
   while (running.load(std::memory_order_acquire)) {
-    DWORD mask = 0;
-    std::memset(&wait_overlap, 0, sizeof wait_overlap);
-    wait_overlap.hEvent = wait_event;
-    if (!::WaitCommEvent(port, &mask, &wait_overlap)) {
-      if (::GetLastError() != ERROR_IO_PENDING) return;
-      // Block until a character arrives or close asks to stop; never spin.
-      HANDLE waits[2] = {wait_event, stop_event};
-      const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-      if (woken != WAIT_OBJECT_0) {
-        ::CancelIoEx(port, &wait_overlap);
-        DWORD ignored = 0;
-        ::GetOverlappedResult(port, &wait_overlap, &ignored, TRUE);
-        return;
-      }
-      DWORD ignored = 0;
-      if (!::GetOverlappedResult(port, &wait_overlap, &ignored, FALSE)) {
-        // Wine gives up a wait it cannot watch (a port on a pseudo-terminal has no modem
-        // status): take what is queued and wait again, after a millisecond's pause so this
-        // never spins.
-        if (::GetLastError() != ERROR_OPERATION_ABORTED) return;
-        if (!running.load(std::memory_order_acquire)) return;
-        Drain();
-        if (::WaitForSingleObject(stop_event, 1) != WAIT_TIMEOUT) return;
-        continue;
-      }
+    const WaitOutcome outcome = WaitForCharacters();
+    if (outcome == WaitOutcome::kStop || !running.load(std::memory_order_acquire)) return;
+    Drain();
+    if (outcome == WaitOutcome::kCharacters) {
+      failure_pause_ms = kUnwatchedPauseMs;
+      continue;
     }
-    if (!running.load(std::memory_order_acquire)) return;
-    if ((mask & EV_RXCHAR) != 0) Drain();
+    DWORD pause_ms = kUnwatchedPauseMs;
+    if (outcome == WaitOutcome::kFailed) {
+      pause_ms = failure_pause_ms;
+      failure_pause_ms = std::min(failure_pause_ms * 2, kLongestFailurePauseMs);
+    }
+    if (::WaitForSingleObject(stop_event, pause_ms) != WAIT_TIMEOUT) return;
   }
 }
 
@@ -107,7 +141,12 @@ void ComPortTransport::Impl::Drain() {
     read_overlap.hEvent = read_event;
     if (!::ReadFile(port, chunk, wanted, &received, &read_overlap)) {
       if (::GetLastError() != ERROR_IO_PENDING) break;
-      if (!::GetOverlappedResult(port, &read_overlap, &received, TRUE)) break;
+      if (!::GetOverlappedResult(port, &read_overlap, &received, TRUE)) {
+        // Never leave a read in flight into this chunk.
+        ::CancelIoEx(port, &read_overlap);
+        ::GetOverlappedResult(port, &read_overlap, &received, TRUE);
+        break;
+      }
     }
     if (received == 0) break;
     const int taken = ring.Push(chunk, static_cast<int>(received));
@@ -166,8 +205,8 @@ bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byt
 
   std::memset(&port.write_overlap, 0, sizeof port.write_overlap);
   std::memset(&port.read_overlap, 0, sizeof port.read_overlap);
-  port.write_event = CreatePortEvent("WriteEnd_", port_name);
-  port.read_event = CreatePortEvent("ReadEnd_", port_name);
+  port.write_event = CreatePortEvent("WriteEnd_", device);
+  port.read_event = CreatePortEvent("ReadEnd_", device);
   port.wait_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   port.stop_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (port.write_event == nullptr || port.read_event == nullptr || port.wait_event == nullptr ||
