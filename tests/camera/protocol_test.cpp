@@ -3,6 +3,7 @@
 // CR, loses bytes or overruns its buffer.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "camera/command_table.h"
@@ -31,6 +32,21 @@ struct ReplyCase {
   int command_id;
   int32_t integer;
 };
+
+// Names each case after its line, so test listings show it instead of the struct's bytes.
+void PrintTo(const ReplyCase& c, std::ostream* out) {
+  *out << '"';
+  for (const char* p = c.line; *p != '\0'; ++p) {
+    if (*p == '\r') {
+      *out << "\\r";
+    } else if (*p == '\n') {
+      *out << "\\n";
+    } else {
+      *out << *p;
+    }
+  }
+  *out << '"';
+}
 
 class ParseReplyTest : public ::testing::TestWithParam<ReplyCase> {};
 
