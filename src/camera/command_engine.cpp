@@ -167,10 +167,12 @@ bool Command::ReadText(int command_id, int byte_count, std::string& text, int ti
   return true;
 }
 
-bool Command::WriteText(int command_id, std::string_view text, int timeout_ms) {
+bool Command::WriteText(int command_id, std::string_view text, int timeout_ms, int field_bytes) {
   if (command_id < 0 || command_id >= CommandTable::kCount) return false;
   uint32_t reg = table_.GetCommandRegister(command_id);
-  for (uint32_t value : PackTextRegisters(text)) {
+  std::vector<uint32_t> values = PackTextRegisters(text);
+  if (text.size() % 4 == 0 && static_cast<int64_t>(text.size()) < field_bytes) values.push_back(0);
+  for (uint32_t value : values) {
     if (!WriteRegister(reg, static_cast<int32_t>(value), timeout_ms)) return false;
     reg += 4;
   }

@@ -42,7 +42,10 @@ class Command {
   bool WriteCommand(int command_id, int32_t value, int timeout_ms);
   // Appends the text of the registers starting at the command's register to `text`.
   bool ReadText(int command_id, int byte_count, std::string& text, int timeout_ms);
-  bool WriteText(int command_id, std::string_view text, int timeout_ms);
+  // Writes `text` into a field of `field_bytes` bytes: a text shorter than the field whose length
+  // is a multiple of four gets a zero register after it, so no tail of a longer old text is
+  // left behind. A field size of 0 writes the text's own registers only.
+  bool WriteText(int command_id, std::string_view text, int timeout_ms, int field_bytes = 0);
   // Reads the model name and classifies it; false when the name could not be read.
   bool CheckModel();
   // Reads the Device Version text and stores its digits as the version number (0 on failure).

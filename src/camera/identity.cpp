@@ -58,7 +58,7 @@ bool WriteUserIdRegisters(Command& engine, const std::string& text) {
     notifier.ShowMessage("User ID string is too long !!", "", MessageIcon::Error);
     return false;
   }
-  if (!engine.WriteText(cmd::kUserId, text, kDefaultTimeoutMs)) {
+  if (!engine.WriteText(cmd::kUserId, text, kDefaultTimeoutMs, kIdentityTextBytes)) {
     notifier.ShowMessage("Couldn't write the User ID.", "", MessageIcon::Error);
     return false;
   }
@@ -79,7 +79,7 @@ bool WriteUserId(Command& engine, const std::string& text) {
 }
 
 bool WriteSerialNumber(Command& engine, const std::string& text) {
-  if (!engine.WriteText(cmd::kSerialNumber, text, kDefaultTimeoutMs)) {
+  if (!engine.WriteText(cmd::kSerialNumber, text, kDefaultTimeoutMs, kIdentityTextBytes)) {
     CurrentNotifier().ShowMessage("Couldn't save the Device Serial ID.", "", MessageIcon::Error);
     return false;
   }
