@@ -20,6 +20,9 @@ class ByteChannel {
   virtual int Read(char* buffer, int length, int timeout_ms) = 0;
   // Drops every received byte that has not been read yet.
   virtual void DiscardInput() = 0;
+  // True when the line is known to be gone (the far end hung up, the device went away, the
+  // library keeps failing): nothing more will arrive until the port is opened again.
+  virtual bool LineLost() const { return false; }
 };
 
 }  // namespace ctrl

@@ -2,6 +2,8 @@
 
 #include "camera/notifier.h"
 
+#include <optional>
+
 namespace ctrl {
 namespace {
 
@@ -27,12 +29,18 @@ bool Command::AcceptByte(char byte) {
   std::string line;
   switch (assembler_.Push(byte, line)) {
     case LineAssembler::Result::kLine:
+      overflow_reported_ = false;
       Trace("Rx: ", line);
       received_lines_.push_back(std::move(line));
       return true;
     case LineAssembler::Result::kOverflow:
-      CurrentNotifier().ShowMessage("RS-232C receiving buffer overflowed", "Communication Error",
-                                    MessageIcon::Exclamation);
+      // Once until the next whole line: a peer that floods without line ends would otherwise
+      // raise it once per kilobyte.
+      if (!overflow_reported_) {
+        overflow_reported_ = true;
+        CurrentNotifier().ShowMessage("RS-232C receiving buffer overflowed", "Communication Error",
+                                      MessageIcon::Exclamation);
+      }
       return false;
     case LineAssembler::Result::kNone:
       return false;
@@ -43,10 +51,13 @@ bool Command::AcceptByte(char byte) {
 bool Command::ReceiveLine() {
   bool got_line = false;
   char byte;
-  // Only what has already arrived: a zero time-out makes exactly one attempt per byte.
-  while (channel_->Read(&byte, 1, 0) == 1) {
+  // Only what has already arrived, and no more than a bounded amount: a peer that never stops
+  // talking must not keep the caller here.
+  for (int taken = 0; taken < kMaxDrainBytes && channel_->Read(&byte, 1, 0) == 1; ++taken) {
     if (AcceptByte(byte)) got_line = true;
   }
+  // Lines nobody takes (a flood between exchanges) must not pile up without end.
+  while (received_lines_.size() > kMaxReceivedLines) received_lines_.pop_front();
   return got_line;
 }
 
@@ -77,63 +88,81 @@ Command::Wait Command::WaitForLine(int64_t deadline_us, std::string& line) {
     if (remaining_us <= 0) return Wait::kTimeout;
     int timeout_ms = static_cast<int>((remaining_us + 999) / 1000);
     char byte;
-    if (channel_->Read(&byte, 1, timeout_ms) == 1) AcceptByte(byte);
+    if (channel_->Read(&byte, 1, timeout_ms) == 1) {
+      AcceptByte(byte);
+    } else if (channel_->LineLost()) {
+      return Wait::kLineLost;
+    }
   }
   line = TakeLine();
   return Wait::kLine;
 }
 
+bool Command::Fail(Failure failure) {
+  last_failure_ = failure;
+  if (failure != Failure::kRefused) status_.Report(false);
+  return false;
+}
+
 bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
                        int timeout_ms) {
   ++exchanges_;
-  // What an earlier exchange left behind must not answer this one. Lines already complete are
-  // dropped; a line still arriving is kept whole, so that it completes naming its register and
-  // is skipped below (cutting it here would leave a tail that names none).
-  received_lines_.clear();
+  last_failure_ = Failure::kNone;
+  // Nothing an earlier exchange left behind may answer this one: complete lines and a partial
+  // line are dropped. A late reply still arriving leaves a tail that names no register in the
+  // camera's form, and is skipped below like every line that is not this register's answer.
   ReceiveLine();
-  received_lines_.clear();
+  ClearReceive();
+  if (channel_->LineLost()) return Fail(Failure::kLineLost);
   SendText(request);
   const int64_t deadline_us = clock_.NowUs() + int64_t{timeout_ms} * 1000;
 
   std::string line;
+  std::optional<int32_t> answer;
   for (;;) {
-    if (WaitForLine(deadline_us, line) == Wait::kTimeout) {
-      status_.Report(false);
-      return false;
+    switch (WaitForLine(deadline_us, line)) {
+      case Wait::kTimeout:
+        return Fail(Failure::kNoAnswer);
+      case Wait::kLineLost:
+        return Fail(Failure::kLineLost);
+      case Wait::kLine:
+        break;
     }
     // A prompt cannot start a reply: it ends an earlier exchange (one that failed at its first
     // line, or whose value line was skipped here).
     if (line == kPromptLine) continue;
-    // A value line that names another register belongs to an earlier request.
-    int64_t named = ReplyRegisterNumber(line);
-    if (named >= 0 && named != static_cast<int64_t>(reg)) continue;
-    break;
+    if (line.find('=') == std::string::npos) break;  // the camera's refusal or error text
+    answer = ReplyValueFor(line, reg);
+    if (answer) break;
+    // Another register's line, a late reply's tail, a fragment glued to a reply: not ours.
   }
 
-  if (line.find('=') == std::string::npos) {
+  if (!answer) {
     // The exchange has failed, but the rest of this reply (the answer behind an echoed request,
     // the prompt after an error line) may still be on its way: take it in up to its prompt, so
     // that it cannot answer the next request, above all one for the same register.
     while (line.rfind(kPromptLine, 0) != 0 && WaitForLine(deadline_us, line) == Wait::kLine) {
     }
+    last_failure_ = Failure::kRefused;
     return false;
   }
-  if (is_read && value != nullptr) {
-    // The value is delivered even when the prompt check fails afterwards.
-    ReplyFields fields;
-    ParseReply(line, table_, device_.kind, fields);
-    *value = AutoBaseToInt32(fields.value_text);
-  }
+  // The value is delivered even when the prompt check fails afterwards.
+  if (is_read && value != nullptr) *value = *answer;
 
-  if (WaitForLine(deadline_us, line) == Wait::kTimeout) {
-    status_.Report(false);
-    return false;
+  switch (WaitForLine(deadline_us, line)) {
+    case Wait::kTimeout:
+      return Fail(Failure::kNoAnswer);
+    case Wait::kLineLost:
+      return Fail(Failure::kLineLost);
+    case Wait::kLine:
+      break;
   }
   if (line == kPromptLine) {
     status_.Report(true);
     return true;
   }
   ReceiveLine();
+  last_failure_ = Failure::kRefused;
   return false;
 }
 

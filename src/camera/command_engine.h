@@ -23,9 +23,10 @@ inline constexpr int kCalibrationTimeoutMs = 10000;
 inline constexpr int kIdentityTextBytes = 64;
 
 // The only component that talks to the camera: one synchronous register exchange at a time.
-// Every exchange drops the complete lines already waiting, sends its request and returns as soon
-// as its value line and the "OK>" prompt are in, or when the time-out has passed. What belongs to
-// an earlier exchange (a leading prompt, a value line naming another register) is skipped.
+// Every exchange drops what is already waiting, sends its request and returns as soon as its value
+// line and the "OK>" prompt are in, or when the time-out has passed. Only a line that names the
+// requested register and carries one complete number answers; everything else with "=" (an
+// earlier exchange's line, a cut-off or glued fragment) is skipped, a leading prompt too.
 class Command {
  public:
   Command(ByteChannel& channel, Clock& clock, CommandTable& table, OnlineStatusPublisher& status);
@@ -69,8 +70,21 @@ class Command {
 
   uint64_t exchanges() const { return exchanges_; }
 
+  // Why the last exchange failed: the camera answered with something other than the value and
+  // prompt (kRefused), nothing that answered came before the time-out (kNoAnswer), or the line is
+  // gone (kLineLost: the port hung up; every exchange fails at once until it is opened again).
+  enum class Failure { kNone, kRefused, kNoAnswer, kLineLost };
+  Failure last_failure() const { return last_failure_; }
+  bool line_lost() const { return channel_->LineLost(); }
+
+  // Bounds against a peer that never stops sending: bytes taken per drain, and complete lines
+  // kept between exchanges.
+  static constexpr int kMaxDrainBytes = 4096;
+  static constexpr size_t kMaxReceivedLines = 256;
+
  private:
-  enum class Wait { kLine, kTimeout };
+  enum class Wait { kLine, kTimeout, kLineLost };
+  bool Fail(Failure failure);
   bool Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
                 int timeout_ms);
   // Waits for the next complete line until the deadline.
@@ -88,6 +102,8 @@ class Command {
   LineAssembler assembler_;
   std::deque<std::string> received_lines_;
   uint64_t exchanges_ = 0;
+  Failure last_failure_ = Failure::kNone;
+  bool overflow_reported_ = false;
 };
 
 }  // namespace ctrl

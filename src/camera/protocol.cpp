@@ -25,6 +25,8 @@ bool IsSpace(char c) {
 struct ParsedNumber {
   bool negative = false;
   uint64_t magnitude = 0;
+  size_t digits = 0;  // digits taken, the base prefix's "0" of an octal number included
+  size_t end = 0;     // index of the first character that does not belong
 };
 
 ParsedNumber ParseAutoBase(std::string_view text) {
@@ -52,8 +54,22 @@ ParsedNumber ParseAutoBase(std::string_view text) {
     if (digit >= base) break;
     parsed.magnitude = parsed.magnitude * base + digit;
     if (parsed.magnitude > kCap) parsed.magnitude = kCap;
+    ++parsed.digits;
   }
+  parsed.end = i;
   return parsed;
+}
+
+// Signed 32-bit value of a sign and magnitude: 2^31 .. 2^32 - 1 is a 32-bit pattern (two's
+// complement); beyond 32 bits saturates.
+int32_t ToInt32(bool negative, uint64_t magnitude) {
+  constexpr uint64_t kTwoTo31 = uint64_t{1} << 31;
+  if (negative) {
+    if (magnitude > kTwoTo31) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(-static_cast<int64_t>(magnitude));
+  }
+  if (magnitude > std::numeric_limits<uint32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(static_cast<uint32_t>(magnitude));
 }
 
 }  // namespace
@@ -72,14 +88,7 @@ std::string FormatWriteRequest(uint32_t reg, uint32_t value) {
 
 int32_t AutoBaseToInt32(std::string_view text) {
   ParsedNumber parsed = ParseAutoBase(text);
-  if (parsed.negative) {
-    if (parsed.magnitude > uint64_t{1} << 31) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(-static_cast<int64_t>(parsed.magnitude));
-  }
-  if (parsed.magnitude > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-    return std::numeric_limits<int32_t>::max();
-  }
-  return static_cast<int32_t>(parsed.magnitude);
+  return ToInt32(parsed.negative, parsed.magnitude);
 }
 
 uint32_t AutoBaseToUInt32(std::string_view text) {
@@ -143,14 +152,7 @@ bool ParseReply(std::string_view line, const CommandTable& table, ModelKind kind
       magnitude = magnitude * 10 + (value[i] - '0');
       if (magnitude > (int64_t{1} << 32)) magnitude = int64_t{1} << 32;
     }
-    int64_t signed_value = negative ? -magnitude : magnitude;
-    if (signed_value > std::numeric_limits<int32_t>::max()) {
-      signed_value = std::numeric_limits<int32_t>::max();
-    }
-    if (signed_value < std::numeric_limits<int32_t>::min()) {
-      signed_value = std::numeric_limits<int32_t>::min();
-    }
-    fields.integer_value = static_cast<int32_t>(signed_value);
+    fields.integer_value = ToInt32(negative, static_cast<uint64_t>(magnitude));
   }
   fields.error = false;
   return true;
@@ -182,6 +184,17 @@ int64_t ReplyRegisterNumber(std::string_view line) {
     number = number * 16 + digit;
   }
   return number;
+}
+
+std::optional<int32_t> ReplyValueFor(std::string_view line, uint32_t reg) {
+  const int64_t named = ReplyRegisterNumber(line);
+  if (named != static_cast<int64_t>(reg)) return std::nullopt;
+  std::string_view value = line.substr(line.find('=') + 1);
+  while (!value.empty() && IsSpace(value.front())) value.remove_prefix(1);
+  while (!value.empty() && IsSpace(value.back())) value.remove_suffix(1);
+  const ParsedNumber parsed = ParseAutoBase(value);
+  if (parsed.digits == 0 || parsed.end != value.size()) return std::nullopt;
+  return ToInt32(parsed.negative, parsed.magnitude);
 }
 
 std::vector<uint32_t> PackTextRegisters(std::string_view text) {

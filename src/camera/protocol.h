@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,21 +19,22 @@ inline constexpr std::string_view kPromptLine = "OK>";
 
 // Auto-base integer text: optional leading white space and sign, "0x"/"0X" hexadecimal, a
 // leading "0" octal, else decimal; stops at the first character that does not belong; no digits
-// gives 0; results outside the signed 32-bit range saturate.
+// gives 0. A number from 2^31 to 2^32 - 1 is a register's 32-bit pattern and is taken as two's
+// complement (4294963201 and 0xFFFFF001 are -4095); only numbers beyond 32 bits saturate.
 int32_t AutoBaseToInt32(std::string_view text);
 // The same conversion without a sign limit (register numbers are unsigned 32-bit);
 // saturates at 0xFFFFFFFF.
 uint32_t AutoBaseToUInt32(std::string_view text);
 
 struct ReplyFields {
-  std::string text;               // the line without spaces, CRs and LFs
-  std::string name;               // before the separator
-  char separator = '?';           // '=' or '?'
+  std::string text;      // the line without spaces, CRs and LFs
+  std::string name;      // before the separator
+  char separator = '?';  // '=' or '?'
   std::string value_text;
   std::string second_value_text;  // after the first comma of name=value,second
   int value_count = 0;            // 0, 1 or 2
   int command_id = -1;
-  int32_t integer_value = 0;      // "&H" hexadecimal or leading decimal
+  int32_t integer_value = 0;  // "&H" hexadecimal or leading decimal
   bool error = true;
 };
 
@@ -45,6 +47,13 @@ bool ParseReply(std::string_view line, const CommandTable& table, ModelKind kind
 // name and the "=" (anything before that "0x" is ignored); -1 when the name ends in no such
 // register text.
 int64_t ReplyRegisterNumber(std::string_view line);
+
+// The value of `line` when it answers a request for register `reg`: the line names that register
+// in the camera's form ("0x" and 1 to 8 hex digits, any case; bytes without "=" in front of the
+// "0x" are line noise and ignored) and its value part is one complete auto-base number, blanks
+// aside. Anything else (a late reply's tail, a fragment glued to the reply, another register's
+// line) is no answer: std::nullopt.
+std::optional<int32_t> ReplyValueFor(std::string_view line, uint32_t reg);
 
 // Text registers: four characters a register, first character in the most significant byte,
 // missing bytes of the last group zero. An empty text gives no register.

@@ -41,6 +41,7 @@ class ScriptedChannel final : public ByteChannel {
     const int64_t deadline = clock_.NowUs() + int64_t{timeout_ms} * 1000;
     int delivered = 0;
     for (;;) {
+      if (hang_up_at_us >= 0 && clock_.NowUs() >= hang_up_at_us) return delivered;
       while (delivered < length && Due()) {
         buffer[delivered++] = pending_.front().bytes[offset_++];
         if (offset_ == pending_.front().bytes.size()) {
@@ -50,9 +51,13 @@ class ScriptedChannel final : public ByteChannel {
       }
       if (delivered == length || clock_.NowUs() >= deadline) return delivered;
       int64_t next = pending_.empty() ? deadline : std::min(deadline, pending_.front().due_us);
+      if (hang_up_at_us >= 0 && hang_up_at_us > clock_.NowUs())
+        next = std::min(next, hang_up_at_us);
       clock_.SleepUntilUs(next);
     }
   }
+
+  bool LineLost() const override { return hang_up_at_us >= 0 && clock_.NowUs() >= hang_up_at_us; }
 
   void DiscardInput() override {
     while (Due()) {
@@ -62,6 +67,7 @@ class ScriptedChannel final : public ByteChannel {
   }
 
   std::vector<std::string> requests;
+  int64_t hang_up_at_us = -1;  // from then on the line is gone
 
  private:
   struct Pending {
@@ -106,6 +112,15 @@ std::string LowByteReply(const std::string& request) {
   char line[64];
   std::snprintf(line, sizeof line, "0x%08X=%u\r\nOK>\r\n", reg, reg & 0xFF);
   return line;
+}
+
+// The reply a camera that names its registers gives: the requested register, `value_text`, prompt.
+std::string NamedReply(const std::string& request, const std::string& value_text) {
+  unsigned reg = 0;
+  std::sscanf(request.c_str() + 3, "0x%X", &reg);
+  char name[16];
+  std::snprintf(name, sizeof name, "0x%08X=", reg);
+  return name + value_text + "\r\nOK>\r\n";
 }
 
 class EngineTest : public ::testing::Test {
@@ -187,25 +202,22 @@ TEST_F(EngineTest, PromptEndedByLoneLfFails) {
   EXPECT_FALSE(engine_->ReadRegister(0x01600004, value, 5000));
 }
 
-TEST_F(EngineTest, ValueLineWithoutRegisterNameIsAccepted) {
-  Use([](const std::string&) {
-    return std::vector<ScriptedChannel::Chunk>{{10, "value = 0x10\r\nOK>\r\n"}};
+TEST_F(EngineTest, ReadValuesTakeThirtyTwoBitPatternsAsTwosComplementAndUseAutoBase) {
+  const std::map<uint32_t, std::string> replies = {{1, "4294963201"}, {2, "010"},
+                                                   {3, "0xFFFFF001"}, {4, "-4095"},
+                                                   {5, "4294967296"}, {6, " 0x00000010 "}};
+  Use([&](const std::string& r) {
+    unsigned reg = 0;
+    std::sscanf(r.c_str(), "rd 0x%X", &reg);
+    return std::vector<ScriptedChannel::Chunk>{{10, NamedReply(r, replies.at(reg))}};
   });
-  int32_t value = 0;
-  EXPECT_TRUE(engine_->ReadRegister(0x01600004, value, 5000));
-  EXPECT_EQ(value, 16);
-}
-
-TEST_F(EngineTest, ReadValuesSaturateAndUseAutoBase) {
-  Use([](const std::string& r) {
-    std::string value = r.find("0x00000001") != std::string::npos ? "4294963201" : "010";
-    return std::vector<ScriptedChannel::Chunk>{{10, "=" + value + "\r\nOK>\r\n"}};
-  });
-  int32_t value = 0;
-  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
-  EXPECT_EQ(value, 2147483647);
-  EXPECT_TRUE(engine_->ReadRegister(2, value, 5000));
-  EXPECT_EQ(value, 8);
+  const std::map<uint32_t, int32_t> expected = {{1, -4095}, {2, 8},          {3, -4095},
+                                                {4, -4095}, {5, 2147483647}, {6, 16}};
+  for (const auto& [reg, want] : expected) {
+    int32_t value = 0;
+    EXPECT_TRUE(engine_->ReadRegister(reg, value, 5000)) << replies.at(reg);
+    EXPECT_EQ(value, want) << replies.at(reg);
+  }
 }
 
 TEST_F(EngineTest, EmptyReplyLineFails) {
@@ -234,10 +246,10 @@ TEST_F(EngineTest, BytesAlreadyWaitingAreDiscardedBeforeARequest) {
   Use([&](const std::string&) {
     ++calls;
     if (calls == 1) {
-      // A reply without register name, arriving late; it would otherwise match anything.
-      return std::vector<ScriptedChannel::Chunk>{{6'000'000, "=111\r\nOK>\r\n"}};
+      // The same register's reply, arriving late: it would otherwise answer the next read.
+      return std::vector<ScriptedChannel::Chunk>{{6'000'000, "0x00000001=111\r\nOK>\r\n"}};
     }
-    return std::vector<ScriptedChannel::Chunk>{{10, "=222\r\nOK>\r\n"}};
+    return std::vector<ScriptedChannel::Chunk>{{10, "0x00000001=222\r\nOK>\r\n"}};
   });
   int32_t value = 0;
   EXPECT_FALSE(engine_->ReadRegister(1, value, 5000));
@@ -304,7 +316,10 @@ TEST_F(EngineTest, LateReplyArrivingMidLineIsNotCutIntoANamelessAnswer) {
 
 TEST_F(EngineTest, OverlongLineReportsOverflowAndTheExchangeStillCompletes) {
   Use([](const std::string&) {
-    return std::vector<ScriptedChannel::Chunk>{{10, std::string(2000, 'g')}, {20, "=5\r\nOK>\r\n"}};
+    // Two kilobytes without LF overflow twice, but the operator is told once; the noise left in
+    // front of the register name does not hide the answer.
+    return std::vector<ScriptedChannel::Chunk>{{10, std::string(3000, 'g')},
+                                               {20, "0x00000001=5\r\nOK>\r\n"}};
   });
   int32_t value = 0;
   EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
@@ -353,8 +368,8 @@ TEST_F(EngineTest, TextRegistersReadUntilZeroByteAndWriteCeilOfLengthOverFour) {
 }
 
 TEST_F(EngineTest, TextReadOfNonZeroRegistersStopsAfterSixteen) {
-  Use([](const std::string&) {
-    return std::vector<ScriptedChannel::Chunk>{{10, "=1094795585\r\nOK>\r\n"}};  // "AAAA"
+  Use([](const std::string& r) {
+    return std::vector<ScriptedChannel::Chunk>{{10, NamedReply(r, "1094795585")}};  // "AAAA"
   });
   std::string text;
   ASSERT_TRUE(engine_->ReadText(2, 64, text, 5000));
@@ -371,7 +386,7 @@ TEST_F(EngineTest, CheckModelClassifiesAndKeepsUnsupportedNames) {
     size_t index = (reg - 0x44) / 4;
     uint32_t value = index < values.size() ? values[index] : 0;
     return std::vector<ScriptedChannel::Chunk>{
-        {10, "=" + std::to_string(static_cast<int32_t>(value)) + "\r\nOK>\r\n"}};
+        {10, NamedReply(r, std::to_string(static_cast<int32_t>(value)))}};
   });
   ASSERT_TRUE(engine_->CheckModel());
   EXPECT_EQ(engine_->device().kind, ModelKind::WideMono);
@@ -417,6 +432,128 @@ TEST_F(EngineTest, DeviceVersionDigitsBecomeTheVersionNumber) {
   engine_->UpdateDeviceVersion();
   EXPECT_EQ(engine_->device().version_number, 210);
   EXPECT_EQ(DeviceVersionNumber("99999999999"), 2147483647);
+}
+
+// What a camera made by someone else may send around its answer. Register 0x0100101C holds
+// 8000; each case is a run of exchanges with the bytes the camera sends for each.
+struct ForeignReplyCase {
+  const char* name;
+  std::vector<std::vector<ScriptedChannel::Chunk>> replies;  // one entry per exchange
+  bool last_ok;
+  int32_t last_value;
+};
+
+class ForeignReplyTest : public EngineTest,
+                         public ::testing::WithParamInterface<ForeignReplyCase> {};
+
+TEST_P(ForeignReplyTest, NoWrongValueIsReportedAsRead) {
+  const ForeignReplyCase& c = GetParam();
+  size_t exchange = 0;
+  Use([&](const std::string&) { return c.replies.at(exchange); });
+  bool ok = false;
+  int32_t value = -1;
+  for (exchange = 0; exchange < c.replies.size(); ++exchange) {
+    value = -1;
+    ok = engine_->ReadRegister(0x0100101C, value, 5000);
+  }
+  EXPECT_EQ(ok, c.last_ok);
+  // A failed read delivers nothing (-1 stays) rather than a value pieced together wrongly.
+  EXPECT_EQ(value, c.last_ok ? c.last_value : -1);
+}
+
+const char kGood[] = "0x0100101C=8000\r\nOK>\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ForeignReplyTest,
+    ::testing::Values(
+        ForeignReplyCase{"StrayFragmentGluedToTheReply", {{{10, "=77"}, {20, kGood}}}, false, 0},
+        ForeignReplyCase{"CutOffReplyThenItsRetry",
+                         {{{10, "0x0100101C=29"}}, {{10, "0x0100101C=297\r\nOK>\r\n"}}},
+                         true,
+                         297},
+        ForeignReplyCase{"CutOffReplyGluedToTheNextInOneExchange",
+                         {{{10, "0x0100101C=29"}, {20, "0x0100101C=297\r\nOK>\r\n"}}},
+                         false,
+                         0},
+        ForeignReplyCase{"LateReplysTailBeforeTheAnswer",
+                         {{{10, "1010=4000\r\nOK>\r\n"}, {20, kGood}}},
+                         true,
+                         8000},
+        ForeignReplyCase{"AnotherRegistersLineBeforeTheAnswer",
+                         {{{10, "0x01001010=4000\r\nOK>\r\n"}, {20, kGood}}},
+                         true,
+                         8000},
+        ForeignReplyCase{"NamelessValueLine", {{{10, "=8000\r\nOK>\r\n"}}}, false, 0},
+        ForeignReplyCase{"NameWithoutItsHexPrefix", {{{10, "0100101C=8000\r\nOK>\r\n"}}}, false, 0},
+        ForeignReplyCase{"UnsignedPatternOfANegativeValue",
+                         {{{10, "0x0100101c=4294963201\r\nOK>\r\n"}}},
+                         true,
+                         -4095},
+        ForeignReplyCase{
+            "ErrorLineStillFailsAtOnce", {{{10, "Error: busy\r\nOK>\r\n"}}}, false, 0}),
+    [](const ::testing::TestParamInfo<ForeignReplyCase>& param) { return param.param.name; });
+
+// A camera that hung up: the exchange under way and every later one fail at once, offline,
+// instead of each waiting out its time-out; the caller can tell it from a refusal.
+TEST_F(EngineTest, HangUpFailsTheExchangeAtOnceAndEveryLaterOne) {
+  Use([](const std::string&) { return std::vector<ScriptedChannel::Chunk>{}; });
+  channel_->hang_up_at_us = clock_.NowUs() + 300'000;
+  int32_t value = 0;
+  const int64_t start = clock_.NowUs();
+  EXPECT_FALSE(engine_->ReadRegister(0x0100101C, value, 5000));
+  EXPECT_EQ(clock_.NowUs() - start, 300'000);
+  EXPECT_EQ(engine_->last_failure(), Command::Failure::kLineLost);
+  const size_t sent = channel_->requests.size();
+  EXPECT_FALSE(engine_->WriteRegister(0x0100101C, 1, 5000));
+  EXPECT_EQ(clock_.NowUs() - start, 300'000);
+  EXPECT_EQ(channel_->requests.size(), sent) << "nothing is sent on a lost line";
+  EXPECT_EQ(recorder_.states, (std::vector<bool>{false, false}));
+
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, "Error: read-only register\r\nOK>\r\n"}};
+  });
+  EXPECT_FALSE(engine_->WriteRegister(0x0100101C, 1, 5000));
+  EXPECT_EQ(engine_->last_failure(), Command::Failure::kRefused);
+}
+
+// A peer that never stops talking: every exchange still ends by its time-out, the drain before
+// a request is bounded, and the overflow is reported once, not once a kilobyte.
+TEST_F(EngineTest, EndlessTalkerCannotHoldAnExchangePastItsTimeOut) {
+  for (const char* flood : {"#", "0x01001010=1\r\n"}) {
+    Use([&](const std::string&) {
+      std::vector<ScriptedChannel::Chunk> chunks;
+      for (int i = 0; i < 200'000; ++i) chunks.push_back({i * 30, flood});
+      return chunks;
+    });
+    notifier_.messages.clear();
+    int32_t value = 0;
+    const int64_t start = clock_.NowUs();
+    EXPECT_FALSE(engine_->ReadRegister(0x0100101C, value, 1000)) << flood;
+    // Ends with the first byte past the time-out (the fake clock moves in 30 us steps here).
+    EXPECT_GE(clock_.NowUs() - start, 1'000'000) << flood;
+    EXPECT_LE(clock_.NowUs() - start, 1'000'030) << flood;
+    EXPECT_LE(notifier_.messages.size(), 1u) << flood;
+    engine_->ReceiveLine();  // the idle drain returns with the flood still running
+  }
+}
+
+// A text shorter than its field whose length is a multiple of four is ended by a zero register,
+// so the tail of a longer old text does not survive; a text that fills the field gets none.
+TEST_F(EngineTest, ShorterIdentityTextIsEndedByAZeroRegister) {
+  UseCamera();
+  for (uint32_t reg = 0x184, k = 0; k < 16; ++k) camera_.registers[reg + 4 * k] = 0x41414141;
+  struct {
+    std::string text;
+    size_t writes;
+  } cases[] = {{"abcd", 2}, {"abcdefgh", 3}, {"abcde", 2}, {"", 1}, {std::string(64, 'x'), 16}};
+  for (const auto& c : cases) {
+    channel_->requests.clear();
+    ASSERT_TRUE(engine_->WriteText(7, c.text, 5000, kIdentityTextBytes)) << c.text;
+    EXPECT_EQ(channel_->requests.size(), c.writes) << c.text;
+    std::string back;
+    ASSERT_TRUE(engine_->ReadText(7, kIdentityTextBytes, back, 5000));
+    EXPECT_EQ(back, c.text);
+  }
 }
 
 }  // namespace

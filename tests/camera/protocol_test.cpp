@@ -3,6 +3,7 @@
 // CR, loses bytes or overruns its buffer.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -82,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                   2147483647},
         ReplyCase{"0x01600004=12abc", true, "0x01600004", '=', "12abc", "", 1, 1, 12},
         ReplyCase{"0x016000 04 = 5", true, "0x01600004", '=', "5", "", 1, 1, 5},
+        ReplyCase{"0x01209050=4294963201", true, "0x01209050", '=', "4294963201", "", 1, 56, -4095},
         ReplyCase{"0x0160000a=5", false, "0x0160000a", '=', "5", "", 1, -1, 0},
         ReplyCase{"OK>", false, "", '?', "", "", 0, -1, 0},
         ReplyCase{"", false, "", '?', "", "", 0, -1, 0},
@@ -92,9 +94,17 @@ TEST(Protocol, AutoBaseConversion) {
   EXPECT_EQ(AutoBaseToInt32("010"), 8);
   EXPECT_EQ(AutoBaseToInt32("  -12"), -12);
   EXPECT_EQ(AutoBaseToInt32("+7x"), 7);
-  EXPECT_EQ(AutoBaseToInt32("4294963201"), 2147483647);
+  // A register's 32-bit pattern is two's complement; only what is beyond 32 bits saturates.
+  EXPECT_EQ(AutoBaseToInt32("4294963201"), -4095);
+  EXPECT_EQ(AutoBaseToInt32("0xFFFFF001"), -4095);
+  EXPECT_EQ(AutoBaseToInt32("2147483648"), -2147483647 - 1);
+  EXPECT_EQ(AutoBaseToInt32("4294967296"), 2147483647);
   EXPECT_EQ(AutoBaseToInt32("-4294963201"), -2147483647 - 1);
-  EXPECT_EQ(AutoBaseToInt32("0xFFFFFFFF"), 2147483647);
+  EXPECT_EQ(AutoBaseToInt32("0xFFFFFFFF"), -1);
+  EXPECT_EQ(AutoBaseToInt32("18446744073709551616"), 2147483647);
+  EXPECT_EQ(AutoBaseToInt32("0x10000000000000000"), 2147483647);
+  EXPECT_EQ(AutoBaseToInt32("-18446744073709551616"), -2147483647 - 1);
+  EXPECT_EQ(AutoBaseToInt32("0200000000000000000000"), 2147483647);
   EXPECT_EQ(AutoBaseToInt32("2147483647"), 2147483647);
   EXPECT_EQ(AutoBaseToInt32("-2147483648"), -2147483647 - 1);
   EXPECT_EQ(AutoBaseToInt32("abc"), 0);
@@ -119,6 +129,44 @@ TEST(Protocol, ReplyRegisterNumberOnlyForHexNames) {
   EXPECT_EQ(ReplyRegisterNumber("0x12zz0x0000ABCD=1"), 0xABCD);
   EXPECT_EQ(ReplyRegisterNumber("x01600004=16"), -1);
   EXPECT_EQ(ReplyRegisterNumber("01600004=16"), -1);
+}
+
+struct AnswerCase {
+  const char* line;
+  std::optional<int32_t> value;  // nullopt: the line does not answer a request for 0x0100101C
+};
+
+// Only a whole line naming the register asked, with one complete number, answers it: tails of
+// late replies, glued fragments and other registers' lines never yield a value.
+TEST(Protocol, OnlyAWholeLineNamingTheRegisterAnswersIt) {
+  const AnswerCase cases[] = {
+      {"0x0100101C=8000", 8000},
+      {"0x0100101c=8000", 8000},
+      {"0X100101C=8000", 8000},
+      {"0x0100101C = 8000  ", 8000},
+      {"0x0100101C=0x1F40", 8000},
+      {"0x0100101C=-4095", -4095},
+      {"0x0100101C=4294963201", -4095},
+      {"\x7f#junk0x0100101C=8000", 8000},  // line noise without "=" in front of the name
+      {"=770x0100101C=8000", std::nullopt},
+      {"0x0100101C=290x0100101C=297", std::nullopt},
+      {"0x0100101C=29\x01", std::nullopt},
+      {"1010=4000", std::nullopt},
+      {"0100101C=8000", std::nullopt},
+      {"x0100101C=8000", std::nullopt},
+      {"0x01001010=4000", std::nullopt},
+      {"=8000", std::nullopt},
+      {"value = 0x10", std::nullopt},
+      {"0x0100101C=", std::nullopt},
+      {"0x0100101C=80 00", std::nullopt},
+      {"0x0100101C=16,3", std::nullopt},
+      {"0x0100101C=12abc", std::nullopt},
+      {"0x0100101C=+", std::nullopt},
+      {"0x10100101C=8000", std::nullopt},
+  };
+  for (const AnswerCase& c : cases) {
+    EXPECT_EQ(ReplyValueFor(c.line, 0x0100101C), c.value) << c.line;
+  }
 }
 
 TEST(Protocol, TextRegistersPackMostSignificantFirst) {
