@@ -25,6 +25,9 @@ constexpr uint32_t kBaud230400 = 32;
 constexpr uint32_t kBaud460800 = 64;
 constexpr uint32_t kBaud921600 = 128;
 
+// clSerialRead's result when the bytes did not come in time (every other non-zero is a failure).
+constexpr int32_t kErrorTimeout = -10004;
+
 // The code of a rate in bits per second; 0 (never supported) for any other rate.
 uint32_t BaudRateCode(int baud_rate);
 

@@ -99,10 +99,13 @@ template <typename Tag>
 int ClSerialLibraryTransport<Tag>::Read(char* buffer, int length, int timeout_ms) {
   if (reference_ == nullptr || length <= 0) return 0;
   CountSlot count(static_cast<uint32_t>(length));
-  if (serial_read_(reference_, buffer, count.get(),
-                   static_cast<uint32_t>(timeout_ms < 0 ? 0 : timeout_ms)) != 0) {
+  const int32_t status = serial_read_(reference_, buffer, count.get(),
+                                      static_cast<uint32_t>(timeout_ms < 0 ? 0 : timeout_ms));
+  if (status != 0) {
+    failed_reads_ = status == clser::kErrorTimeout ? 0 : failed_reads_ + 1;
     return 0;  // A partial count reported with a failure is not delivered.
   }
+  failed_reads_ = 0;
   const uint32_t delivered = count.value();
   return delivered > static_cast<uint32_t>(length) ? length : static_cast<int>(delivered);
 }
@@ -118,6 +121,7 @@ template <typename Tag>
 void ClSerialLibraryTransport<Tag>::ReleasePort() {
   if (reference_ != nullptr && serial_close_ != nullptr) serial_close_(reference_);
   reference_ = nullptr;
+  failed_reads_ = 0;
   library_.Unload();
   serial_init_ = nullptr;
   serial_close_ = nullptr;

@@ -31,6 +31,11 @@ class ClSerialLibraryTransport : public ClSerialPort {
   int Read(char* buffer, int length, int timeout_ms) override;
   // Reads with no wait until the library has nothing more.
   void DiscardInput() override;
+  // After kLostAfterFailures reads in a row that failed for another reason than a time-out.
+  bool LineLost() const override {
+    return reference_ != nullptr && failed_reads_ >= kLostAfterFailures;
+  }
+  static constexpr int kLostAfterFailures = 3;
 
   const std::vector<std::string>& port_list() const { return ports_; }
 
@@ -40,6 +45,7 @@ class ClSerialLibraryTransport : public ClSerialPort {
   std::vector<std::string> ports_;
   SharedLibrary library_;
   void* reference_ = nullptr;
+  int failed_reads_ = 0;  // reads in a row that failed, time-outs aside
   typename Api::SerialInit serial_init_ = nullptr;
   typename Api::SerialClose serial_close_ = nullptr;
   typename Api::SerialRead serial_read_ = nullptr;

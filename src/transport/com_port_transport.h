@@ -40,6 +40,7 @@ class ComPortTransport final : public ComPort {
   int Read(char* buffer, int length, int timeout_ms) override;
   bool WaitForData(int timeout_ms) override;
   void DiscardInput() override;
+  bool LineLost() const override;
 
   // Bytes dropped because the ring was full, since the last open.
   long RefusedBytes() const;

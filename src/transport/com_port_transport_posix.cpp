@@ -94,7 +94,14 @@ struct ComPortTransport::Impl {
   DataSignal data_arrived;
   std::atomic<bool> running{false};
   std::atomic<long> refused_bytes{0};
+  // Set by the reader when the far end hung up; the port stays lost until it is opened again.
+  std::atomic<bool> line_lost{false};
   std::thread reader;
+
+  void MarkLost() {
+    line_lost.store(true, std::memory_order_release);
+    data_arrived.Notify();  // a reader of the ring must not wait out its time-out
+  }
 
   void ReaderLoop();
   void StopReader();
@@ -128,9 +135,11 @@ void ComPortTransport::Impl::ReaderLoop() {
         data_arrived.Notify();
       } else if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
         hung_up = true;
+        MarkLost();
       }
     } else if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
       hung_up = true;
+      MarkLost();
     }
   }
 }
@@ -237,6 +246,7 @@ bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byt
 
   port.ring.Reset();
   port.refused_bytes.store(0, std::memory_order_relaxed);
+  port.line_lost.store(false, std::memory_order_release);
   port.running.store(true, std::memory_order_release);
   try {
     port.reader = std::thread([&port] { port.ReaderLoop(); });
@@ -281,7 +291,17 @@ int ComPortTransport::Read(char* buffer, int length, int /*timeout_ms*/) {
 bool ComPortTransport::WaitForData(int timeout_ms) {
   Impl& port = *impl_;
   if (!port.port.valid()) return false;
-  return port.data_arrived.WaitFor(timeout_ms, [&port] { return port.ring.Available() > 0; });
+  // A hang-up ends the wait too, so that the caller notices it without waiting out its time-out.
+  port.data_arrived.WaitFor(timeout_ms, [&port] {
+    return port.ring.Available() > 0 || port.line_lost.load(std::memory_order_acquire);
+  });
+  return port.ring.Available() > 0;
+}
+
+bool ComPortTransport::LineLost() const {
+  // Bytes that came before the hang-up are still delivered.
+  return impl_->port.valid() && impl_->line_lost.load(std::memory_order_acquire) &&
+         impl_->ring.Available() == 0;
 }
 
 void ComPortTransport::DiscardInput() {

@@ -54,6 +54,8 @@ struct ComPortTransport::Impl {
   DataSignal data_arrived;
   std::atomic<bool> running{false};
   std::atomic<long> refused_bytes{0};
+  // Set when the driver says the device is gone (a USB adapter pulled); until the next Open.
+  std::atomic<bool> line_lost{false};
   std::thread reader;
 
   enum class WaitOutcome { kCharacters, kUnwatched, kFailed, kStop };
@@ -130,7 +132,21 @@ void ComPortTransport::Impl::ReaderLoop() {
 void ComPortTransport::Impl::Drain() {
   DWORD errors = 0;
   COMSTAT status{};
-  if (!::ClearCommError(port, &errors, &status)) return;
+  if (!::ClearCommError(port, &errors, &status)) {
+    switch (::GetLastError()) {
+      case ERROR_ACCESS_DENIED:
+      case ERROR_BAD_COMMAND:
+      case ERROR_DEVICE_REMOVED:
+      case ERROR_GEN_FAILURE:
+      case ERROR_INVALID_HANDLE:
+        line_lost.store(true, std::memory_order_release);
+        data_arrived.Notify();
+        break;
+      default:
+        break;
+    }
+    return;
+  }
   DWORD queued = status.cbInQue;
   char chunk[kQueueSize];
   bool stored = false;
@@ -252,6 +268,7 @@ bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byt
 
   port.ring.Reset();
   port.refused_bytes.store(0, std::memory_order_relaxed);
+  port.line_lost.store(false, std::memory_order_release);
   port.running.store(true, std::memory_order_release);
   try {
     // A new thread runs at normal priority, as the reader should.
@@ -302,13 +319,21 @@ int ComPortTransport::Read(char* buffer, int length, int /*timeout_ms*/) {
 bool ComPortTransport::WaitForData(int timeout_ms) {
   Impl& port = *impl_;
   if (port.port == nullptr) return false;
-  return port.data_arrived.WaitFor(timeout_ms, [&port] { return port.ring.Available() > 0; });
+  port.data_arrived.WaitFor(timeout_ms, [&port] {
+    return port.ring.Available() > 0 || port.line_lost.load(std::memory_order_acquire);
+  });
+  return port.ring.Available() > 0;
 }
 
 void ComPortTransport::DiscardInput() {
   if (impl_->port == nullptr) return;
   ::PurgeComm(impl_->port, PURGE_RXCLEAR);
   impl_->ring.DiscardAll();
+}
+
+bool ComPortTransport::LineLost() const {
+  return impl_->port != nullptr && impl_->line_lost.load(std::memory_order_acquire) &&
+         impl_->ring.Available() == 0;
 }
 
 long ComPortTransport::RefusedBytes() const {

@@ -152,13 +152,16 @@ int CommChannel::Read(char* buffer, int length, int timeout_ms) {
     }
     delivered += received;
     if (delivered >= length) break;
+    if (received == 0 && transport != nullptr && transport->LineLost()) break;
     const int64_t now_us = clock_.NowUs();
     if (now_us >= deadline_us) break;
     if (received > 0) continue;
     if (category_ == kComPort) {
       // The reader thread wakes us as soon as a byte lands.
       const int remaining_ms = static_cast<int>((deadline_us - now_us + 999) / 1000);
-      if (!com_port_.WaitForData(remaining_ms)) clock_.SleepUntilUs(deadline_us);
+      if (!com_port_.WaitForData(remaining_ms) && !com_port_.LineLost()) {
+        clock_.SleepUntilUs(deadline_us);
+      }
     } else if (transport != nullptr) {
       // The library waited inside its read; one that fails at once must not make us spin.
       clock_.SleepUntilUs(std::min(attempt_us + kClReadTimeoutMs * 1000, deadline_us));
@@ -172,6 +175,11 @@ int CommChannel::Read(char* buffer, int length, int timeout_ms) {
 void CommChannel::DiscardInput() {
   SerialTransport* transport = TransportOf(category_);
   if (transport != nullptr) transport->DiscardInput();
+}
+
+bool CommChannel::LineLost() const {
+  SerialTransport* transport = TransportOf(category_);
+  return transport != nullptr && transport->LineLost();
 }
 
 void ApplyPreviousRunCheck(const RegistrySettings& settings, CommChannel& channel) {

@@ -71,6 +71,7 @@ class CommChannel final : public ByteChannel {
   // `timeout_ms` has passed. At least one attempt is made, even with a time-out of 0.
   int Read(char* buffer, int length, int timeout_ms) override;
   void DiscardInput() override;
+  bool LineLost() const override;
 
  private:
   SerialTransport* TransportOf(int category) const;

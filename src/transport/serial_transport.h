@@ -25,6 +25,9 @@ class SerialTransport {
   virtual int Read(char* buffer, int length, int timeout_ms) = 0;
   // Drops received bytes not read yet.
   virtual void DiscardInput() = 0;
+  // True once the open port is known to be gone (hang-up, device removed, the library failing
+  // for another reason than a time-out); false again after the next Open.
+  virtual bool LineLost() const { return false; }
 };
 
 // The COM port form: opened by port name with its line format.

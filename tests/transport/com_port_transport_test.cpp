@@ -243,8 +243,12 @@ TEST_F(TransportComPortTest, FarEndHangingUpLeavesThePortClosable) {
   ASSERT_TRUE(port_.WaitForData(2000));
   line_.CloseMaster();
   EXPECT_TRUE(port_.Write("rd\r\n", 4, 0));
+  // What came before the hang-up is still delivered; then the port says the line is gone.
+  EXPECT_FALSE(port_.LineLost());
   EXPECT_EQ(ReadAvailable(port_), "a");
   EXPECT_FALSE(port_.WaitForData(20));
+  for (int i = 0; i < 100 && !port_.LineLost(); ++i) port_.WaitForData(100);
+  EXPECT_TRUE(port_.LineLost());
   port_.Close();
   EXPECT_FALSE(port_.IsOpen());
 }
