@@ -13,6 +13,7 @@
 #include <string>
 
 #include "camera/identity.h"
+#include "camera/notifier.h"
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
 
@@ -20,6 +21,29 @@ namespace {
 
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// The identity registers hold bytes; one byte is one character both ways (Latin-1), so an
+// unchanged text goes back exactly as it was read and a length counts bytes.
+QString FromCameraBytes(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The bytes of `text`, or nothing (after saying which character) when a character has no
+// single-byte form: it is refused rather than replaced.
+std::optional<std::string> ToCameraBytes(const QString& text, const char* field) {
+  for (const QChar character : text) {
+    if (character.unicode() > 0xFF) {
+      const QString message = QStringLiteral(
+                                  "The %1 can only hold characters of one byte "
+                                  "(Latin-1); \"%2\" is not one of them.")
+                                  .arg(QString::fromLatin1(field), QString(character));
+      ctrl::CurrentNotifier().ShowMessage(message.toStdString(), "", ctrl::MessageIcon::Error);
+      return std::nullopt;
+    }
+  }
+  const QByteArray bytes = text.toLatin1();
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 QPushButton* PlainButton(const char* text, QWidget* parent) {
@@ -123,14 +147,14 @@ void CAboutDialog::ReadIdentity() {
   const ctrl::DeviceIdentity id = ctrl::ReadDeviceIdentity(engine_);
   if (!id.firmware_version) return;  // the camera does not answer: nothing else was read
   auto show = [](QLabel* field, const std::optional<std::string>& value) {
-    if (value) field->setText(Text(*value));
+    if (value) field->setText(FromCameraBytes(*value));
   };
   show(firmware_version_, id.firmware_version);
   show(model_, id.model_name);
   show(serial_, id.serial_number);
   show(fpga_version_, id.fpga_version);
-  if (id.user_id) user_id_->setText(Text(*id.user_id));
-  if (id.device_version) device_version_->setText(Text(*id.device_version));
+  if (id.user_id) user_id_->setText(FromCameraBytes(*id.user_id));
+  if (id.device_version) device_version_->setText(FromCameraBytes(*id.device_version));
   show(vendor_, id.vendor_name);
   device_type_->setText(Text(ctrl::DeviceTypeText(id.device_type)));
   scan_type_->setText(Text(ctrl::ScanTypeText(id.scan_type)));
@@ -146,7 +170,7 @@ void CAboutDialog::SetUserIdEditable(bool editable) {
 }
 
 void CAboutDialog::SaveUserId() {
-  ctrl::SaveUserId(engine_, user_id_->text().toStdString());
+  if (auto bytes = ToCameraBytes(user_id_->text(), "User ID")) ctrl::SaveUserId(engine_, *bytes);
 }
 
 QString CAboutDialog::FieldText(int id) const {
@@ -248,8 +272,13 @@ void CCameraIdDialog::ReadSerialNumber() {
 }
 
 void CCameraIdDialog::Save() {
+  // Only the first character of a box is written, so only that one needs a byte.
   std::string texts[10];
-  for (size_t k = 0; k < boxes_.size(); ++k) texts[k] = boxes_[k]->text().toStdString();
+  for (size_t k = 0; k < boxes_.size(); ++k) {
+    auto bytes = ToCameraBytes(boxes_[k]->text().left(1), "Device Serial ID");
+    if (!bytes) return;
+    texts[k] = *bytes;
+  }
   ctrl::WriteSerialNumber(engine_, ctrl::SerialFromBoxes(texts));
 }
 
@@ -291,14 +320,14 @@ void CUserIdDialog::ReadUserId() {
   std::string user_id;
   if (engine_.ReadText(ctrl::cmd::kUserId, ctrl::kIdentityTextBytes, user_id,
                        ctrl::kDefaultTimeoutMs)) {
-    edit_->setText(Text(user_id));
+    edit_->setText(FromCameraBytes(user_id));
   } else {
     edit_->setText(QString(16, '?'));
   }
 }
 
 void CUserIdDialog::Save() {
-  ctrl::WriteUserId(engine_, edit_->text().toStdString());
+  if (auto bytes = ToCameraBytes(edit_->text(), "User ID")) ctrl::WriteUserId(engine_, *bytes);
 }
 
 void CUserIdDialog::keyPressEvent(QKeyEvent* event) {

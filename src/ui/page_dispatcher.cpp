@@ -6,6 +6,7 @@
 
 #include "camera/notifier.h"
 #include "ui/derived_values.h"
+#include "ui/page_layouts.h"
 
 namespace ctrl::ui {
 namespace {
@@ -128,7 +129,7 @@ int32_t PageDispatcher::ReadControlValue(int control_id) const {
 void PageDispatcher::ShowValue(int control_id, int32_t value) {
   switch (controls_.CategoryOf(control_id)) {
     case ControlCategory::kEdit: {
-      controls_.SetText(control_id, FormatInteger(value));
+      ShowText(control_id, FormatInteger(value));
       // The spin reads its buddy: a shown value within its range becomes its position.
       const int spin_id = controls_.SpinOfEdit(control_id);
       if (spin_id != 0) SyncSpinFromBuddy(spin_id);
@@ -137,7 +138,7 @@ void PageDispatcher::ShowValue(int control_id, int32_t value) {
     case ControlCategory::kSpin: {
       controls_.SetSpinPosition(control_id, value);
       int buddy = controls_.BuddyOf(control_id);
-      if (buddy != 0) controls_.SetText(buddy, FormatInteger(value));
+      if (buddy != 0) ShowText(buddy, FormatInteger(value));
       break;
     }
     case ControlCategory::kCombo: {
@@ -208,7 +209,19 @@ void PageDispatcher::SyncSpinFromBuddy(int spin_id) {
   }
 }
 
+void PageDispatcher::ShowText(int control_id, const std::string& text) {
+  controls_.SetText(control_id, text);
+  shown_text_[control_id] = text;
+}
+
+bool PageDispatcher::OperatorChangedText(int edit_id) const {
+  // An edit the dispatcher never filled still holds its empty start text.
+  auto shown = shown_text_.find(edit_id);
+  return controls_.Text(edit_id) != (shown == shown_text_.end() ? std::string() : shown->second);
+}
+
 void PageDispatcher::CommitEdit(int edit_id) {
+  if (!OperatorChangedText(edit_id)) return;
   if (edit_id == id::kLineTimeEdit) return CommitLineTimeEdit();
   if (edit_id == id::kExposureTimeEdit) return CommitExposureTimeEdit();
   const int spin_id = controls_.SpinOfEdit(edit_id);
@@ -223,7 +236,7 @@ void PageDispatcher::CommitEdit(int edit_id) {
     database_.GetRange(edit_id, min, max);
     candidate = std::clamp(candidate, min, max);
   }
-  controls_.SetText(edit_id, FormatInteger(candidate));
+  ShowText(edit_id, FormatInteger(candidate));
 
   database_.SetDataValue(edit_id, candidate);
   WriteAndCommit(edit_id);
@@ -253,7 +266,7 @@ bool PageDispatcher::StepSpin(int spin_id, int step) {
     if (database_.WritePendingChanges(engine_) == 1) {
       database_.CommitAll();
       controls_.SetSpinPosition(spin_id, position);
-      controls_.SetText(edit_id, FormatInteger(position));
+      ShowText(edit_id, FormatInteger(position));
       moved = true;
     } else {
       // The camera did not take it: the spin stays at the camera's value.
@@ -398,7 +411,7 @@ void PageDispatcher::LutIndexWriteAndValueRead(bool write_index) {
   }
   int32_t value = 0;
   if (!engine_.ReadCommand(cmd::kLutValue, value, kDefaultTimeoutMs)) return;
-  controls_.SetText(id::kLutValue, FormatInteger(value));
+  ShowText(id::kLutValue, FormatInteger(value));
   database_.SetDataValue(id::kLutValue, value);
   database_.CommitAll();
 }
@@ -432,7 +445,7 @@ void PageDispatcher::ReadColourMatrix() {
     int32_t value = 0;
     if (!engine_.ReadCommand(command::kFirstCoefficient + i, value, kDefaultTimeoutMs)) continue;
     const int edit_id = id::kFirstCoefficient + 3 * i;
-    controls_.SetText(edit_id, FormatInteger(value));
+    ShowText(edit_id, FormatInteger(value));
     database_.SetDataValue(edit_id, value);
   }
   database_.CommitAll();
@@ -441,7 +454,7 @@ void PageDispatcher::ReadColourMatrix() {
 // ---- Model profile and dependent ranges ----
 
 int PageDispatcher::CcmSelectorIndex() const {
-  return controls_.Selection(id::kCcmSelector);
+  return database_.GetDataValue(id::kCcmSelector);
 }
 
 bool PageDispatcher::IsCommandAvailable(int command_id) const {
@@ -485,93 +498,91 @@ void PageDispatcher::ApplyProfileEnabling(ModelKind kind) {
   }
 }
 
-int PageDispatcher::FindItem(int combo_id, std::string_view text) const {
-  const int count = controls_.ItemCount(combo_id);
-  for (int i = 0; i < count; ++i) {
-    if (controls_.ItemText(combo_id, i) == text) return i;
+namespace {
+
+void RemoveItem(std::vector<ProfileItem>& items, std::string_view text) {
+  std::erase_if(items, [text](const ProfileItem& item) { return item.text == text; });
+}
+
+void InsertItem(std::vector<ProfileItem>& items, size_t index, std::string text, int32_t value) {
+  index = std::min(index, items.size());
+  items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), {std::move(text), value});
+}
+
+}  // namespace
+
+std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number) {
+  constexpr int32_t kRgb8 = 0x02180014;
+  constexpr int32_t kColorBar = 7;
+  constexpr int32_t kGeometry1x1 = 1;
+
+  const ControlLayout* layout = FindControlLayout(combo_id);
+  if (layout == nullptr || kind == ModelKind::Unsupported) return {};
+  std::vector<ProfileItem> items;
+  for (const ComboItem& item : layout->items) items.push_back({std::string(item.text), item.value});
+
+  const bool color = kind == ModelKind::Color;
+  const bool wide = kind == ModelKind::WideMono;
+  switch (combo_id) {
+    case id::kPixelFormat:
+      if (color) {
+        RemoveItem(items, "Mono10P");
+        RemoveItem(items, "Mono12P");
+        InsertItem(items, 1, "RGB8", kRgb8);
+      } else if (wide && version_number >= 200) {
+        RemoveItem(items, "Mono12P");
+      }
+      break;
+    case id::kTestPattern:
+      if (color) InsertItem(items, 5, "ColorBar", kColorBar);
+      break;
+    case id::kLutSelector:
+      if (color) items = {{"Green", 0}, {"Blue", 0}, {"Red", 0}};
+      break;
+    case id::kClConfiguration:
+      if (color || wide) RemoveItem(items, "Full");
+      break;
+    case id::kTapGeometry:
+      if (color) {
+        RemoveItem(items, "Geometry_1X8");
+        InsertItem(items, 0, "Geometry_1X1 ", kGeometry1x1);
+      }
+      break;
+    default:
+      return {};
   }
-  return -1;
+  return items;
 }
 
-void PageDispatcher::RemoveItemIfPresent(int combo_id, std::string_view text) {
-  int index = FindItem(combo_id, text);
-  if (index >= 0) controls_.RemoveItem(combo_id, index);
-}
-
-void PageDispatcher::InsertItemIfMissing(int combo_id, std::string_view text, int index) {
-  if (FindItem(combo_id, text) < 0) controls_.InsertItem(combo_id, index, std::string(text));
-}
-
-void PageDispatcher::SetItemValues(int combo_id, std::initializer_list<int32_t> values) {
-  const int count = controls_.ItemCount(combo_id);
-  int index = 0;
-  for (int32_t value : values) {
-    if (index >= count) break;
-    controls_.SetItemValue(combo_id, index++, value);
+void PageDispatcher::ReplaceItems(int combo_id, const std::vector<ProfileItem>& items) {
+  std::vector<ProfileItem> present;
+  for (int i = 0; i < controls_.ItemCount(combo_id); ++i) {
+    present.push_back({controls_.ItemText(combo_id, i), controls_.ItemValue(combo_id, i)});
   }
+  if (present == items) return;
+  // The entry shown before stays shown when the new list has it; a reload shows the camera's.
+  const int selection = controls_.Selection(combo_id);
+  const std::string selected =
+      selection >= 0 && selection < static_cast<int>(present.size()) ? present[selection].text : "";
+  for (int i = static_cast<int>(present.size()) - 1; i >= 0; --i) {
+    controls_.RemoveItem(combo_id, i);
+  }
+  int reselect = -1;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const int index = static_cast<int>(i);
+    controls_.InsertItem(combo_id, index, items[i].text);
+    controls_.SetItemValue(combo_id, index, items[i].value);
+    if (selection >= 0 && items[i].text == selected) reselect = index;
+  }
+  controls_.SetSelection(combo_id, reselect);
 }
 
 void PageDispatcher::ApplyProfileItems(ModelKind kind) {
-  constexpr int32_t kMono8 = 0x01080001;
-  constexpr int32_t kMono10p = 0x010A0046;
-  constexpr int32_t kMono12p = 0x010C0047;
-  constexpr int32_t kRgb8 = 0x02180014;
-
-  if (kind == ModelKind::Color) {
-    RemoveItemIfPresent(id::kPixelFormat, "Mono12P");
-    RemoveItemIfPresent(id::kPixelFormat, "Mono10P");
-    InsertItemIfMissing(id::kPixelFormat, "RGB8", 1);
-    SetItemValues(id::kPixelFormat, {kMono8, kRgb8});
-
-    if (FindItem(id::kTestPattern, "ColorBar") < 0) {
-      controls_.InsertItem(id::kTestPattern, 5, "ColorBar");
-      controls_.SetItemValue(id::kTestPattern, FindItem(id::kTestPattern, "ColorBar"), 7);
-    }
-
-    RemoveItemIfPresent(id::kLutSelector, "User");
-    InsertItemIfMissing(id::kLutSelector, "Green", 0);
-    InsertItemIfMissing(id::kLutSelector, "Blue", 1);
-    InsertItemIfMissing(id::kLutSelector, "Red", 2);
-
-    RemoveItemIfPresent(id::kClConfiguration, "Full");
-    SetItemValues(id::kClConfiguration, {0, 3});
-
-    RemoveItemIfPresent(id::kTapGeometry, "Geometry_1X8");
-    InsertItemIfMissing(id::kTapGeometry, "Geometry_1X1 ", 0);
-    SetItemValues(id::kTapGeometry, {1, 2, 3, 10});
-    return;
+  // Each kind's lists come from the page's lists, never from the previous kind's.
+  for (int combo_id : {id::kPixelFormat, id::kTestPattern, id::kLutSelector, id::kClConfiguration,
+                       id::kTapGeometry}) {
+    ReplaceItems(combo_id, ProfileItems(combo_id, kind, engine_.device().version_number));
   }
-
-  const bool wide = kind == ModelKind::WideMono;
-  const bool offers_mono12p = !wide || engine_.device().version_number < 200;
-  RemoveItemIfPresent(id::kPixelFormat, "RGB8");
-  InsertItemIfMissing(id::kPixelFormat, "Mono10P", 1);
-  if (offers_mono12p) {
-    InsertItemIfMissing(id::kPixelFormat, "Mono12P", 2);
-    SetItemValues(id::kPixelFormat, {kMono8, kMono10p, kMono12p});
-  } else {
-    RemoveItemIfPresent(id::kPixelFormat, "Mono12P");
-    SetItemValues(id::kPixelFormat, {kMono8, kMono10p});
-  }
-
-  RemoveItemIfPresent(id::kTestPattern, "ColorBar");
-
-  RemoveItemIfPresent(id::kLutSelector, "Red");
-  RemoveItemIfPresent(id::kLutSelector, "Blue");
-  RemoveItemIfPresent(id::kLutSelector, "Green");
-  InsertItemIfMissing(id::kLutSelector, "User", 0);
-
-  if (wide) {
-    RemoveItemIfPresent(id::kClConfiguration, "Full");
-    SetItemValues(id::kClConfiguration, {0, 3});
-  } else {
-    InsertItemIfMissing(id::kClConfiguration, "Full", 2);
-    SetItemValues(id::kClConfiguration, {0, 2, 3});
-  }
-
-  RemoveItemIfPresent(id::kTapGeometry, "Geometry_1X1 ");
-  InsertItemIfMissing(id::kTapGeometry, "Geometry_1X8", 2);
-  SetItemValues(id::kTapGeometry, {2, 3, 8, 10});
 }
 
 void PageDispatcher::UpdateDependentRanges() {
@@ -590,19 +601,19 @@ double PageDispatcher::TickLength() const {
 
 void PageDispatcher::ShowLineTiming() {
   const int32_t ticks = database_.GetDataValue(id::kLineRate);
-  controls_.SetText(id::kLineTimeEdit, FormatLineTime(ticks, TickLength()));
-  controls_.SetText(id::kLineFrequencyText, FormatLineFrequency(ticks, TickLength()));
+  ShowText(id::kLineTimeEdit, FormatLineTime(ticks, TickLength()));
+  ShowText(id::kLineFrequencyText, FormatLineFrequency(ticks, TickLength()));
 }
 
 void PageDispatcher::ShowExposureTime() {
   const int32_t ticks = database_.GetDataValue(id::kExposure);
-  controls_.SetText(id::kExposureTimeEdit, FormatExposureTime(ticks, TickLength()));
+  ShowText(id::kExposureTimeEdit, FormatExposureTime(ticks, TickLength()));
 }
 
 void PageDispatcher::ShowPixelSize() {
   int32_t pixel_format = 0;
   if (!engine_.ReadCommand(command::kPixelFormat, pixel_format, kDefaultTimeoutMs)) return;
-  controls_.SetText(id::kPixelSizeText, FormatPixelSize(pixel_format));
+  ShowText(id::kPixelSizeText, FormatPixelSize(pixel_format));
 }
 
 void PageDispatcher::CommitExposureTimeEdit() {
@@ -662,7 +673,7 @@ void PageDispatcher::WriteOne(int command_id, int timeout_ms, bool error_box, bo
 bool PageDispatcher::ReadInto(int command_id, int text_id) {
   int32_t value = 0;
   if (!engine_.ReadCommand(command_id, value, kDefaultTimeoutMs)) return false;
-  controls_.SetText(text_id, FormatInteger(value));
+  ShowText(text_id, FormatInteger(value));
   return true;
 }
 
@@ -681,14 +692,14 @@ void PageDispatcher::RunButtonAction(int button_id) {
     case 1749: {
       int32_t raw = 0;
       if (engine_.ReadCommand(command::kTemperature, raw, kDefaultTimeoutMs)) {
-        controls_.SetText(id::kTemperatureText, FormatTemperature(raw));
+        ShowText(id::kTemperatureText, FormatTemperature(raw));
       }
       break;
     }
     case 1751: {
       int32_t raw = 0;
       if (engine_.ReadCommand(command::kVoltage, raw, kDefaultTimeoutMs)) {
-        controls_.SetText(id::kVoltageText, FormatVoltage(raw));
+        ShowText(id::kVoltageText, FormatVoltage(raw));
       }
       break;
     }

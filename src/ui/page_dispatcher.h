@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "camera/clock.h"
 #include "camera/command_engine.h"
@@ -10,6 +12,18 @@
 #include "ui/control_surface.h"
 
 namespace ctrl::ui {
+
+// One entry of a combo box list as a model kind offers it.
+struct ProfileItem {
+  std::string text;
+  int32_t value = 0;  // 0: stands for its index
+  bool operator==(const ProfileItem&) const = default;
+};
+
+// The list a model kind offers in a combo box whose list depends on the kind ("Pixel Format",
+// "Test Pattern", "LUT Selector", "Cl Configuration", "Device Tap Geometry"), built from the
+// page's own list; empty for other combo boxes and for an unsupported kind.
+std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number);
 
 // Page actions that need windows the dispatcher does not own.
 class DispatcherHost {
@@ -31,7 +45,9 @@ class PageDispatcher final : public ControlSetter {
                  Clock& clock, DispatcherHost* host = nullptr);
 
   // Control notifications.
-  void CommitEdit(int edit_id);  // focus loss, or Enter in the edit
+  // Focus loss, or Enter in the edit. Text the operator left as it was shown is no change and
+  // writes nothing: a shown value does not always survive the trip back through its format.
+  void CommitEdit(int edit_id);
   void CommitCombo(int combo_id);
   // An arrow of a spin; true when the camera took the new position and the spin moved.
   bool StepSpin(int spin_id, int step);
@@ -48,7 +64,8 @@ class PageDispatcher final : public ControlSetter {
   void InitialiseSpinRanges();
   void ApplyModelProfile();
   void UpdateDependentRanges();
-  // Selection index of the CCM Selector, which decides whether the matrix can be read.
+  // The CCM Selector value of the database, which decides whether the matrix can be read and
+  // filed. During a bulk read or a file load it follows the camera before the control does.
   int CcmSelectorIndex() const;
   bool IsCommandAvailable(int command_id) const;
 
@@ -67,6 +84,10 @@ class PageDispatcher final : public ControlSetter {
   void FollowUp(int control_id);
   void RefreshAndConfirm(int control_id);
   void SyncSpinFromBuddy(int spin_id);
+  // Every text the dispatcher puts into a control goes through here, so that a commit can tell
+  // the operator's text from the shown one.
+  void ShowText(int control_id, const std::string& text);
+  bool OperatorChangedText(int edit_id) const;
 
   void CommitLineTimeEdit();
   void CommitExposureTimeEdit();
@@ -82,10 +103,7 @@ class PageDispatcher final : public ControlSetter {
 
   void ApplyProfileEnabling(ModelKind kind);
   void ApplyProfileItems(ModelKind kind);
-  int FindItem(int combo_id, std::string_view text) const;
-  void RemoveItemIfPresent(int combo_id, std::string_view text);
-  void InsertItemIfMissing(int combo_id, std::string_view text, int index);
-  void SetItemValues(int combo_id, std::initializer_list<int32_t> values);
+  void ReplaceItems(int combo_id, const std::vector<ProfileItem>& items);
 
   void RunButtonAction(int button_id);
   void WriteOne(int command_id, int timeout_ms, bool error_box, bool result_box);
@@ -96,6 +114,7 @@ class PageDispatcher final : public ControlSetter {
   ControlSurface& controls_;
   Clock& clock_;
   DispatcherHost* host_;
+  std::map<int, std::string> shown_text_;
 };
 
 }  // namespace ctrl::ui

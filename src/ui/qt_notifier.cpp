@@ -2,12 +2,22 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringDecoder>
 
 namespace ctrl::ui {
 namespace {
 
 QString Caption(const std::string& caption) {
   return caption.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(caption);
+}
+
+// Messages are UTF-8, except where they quote bytes read from the camera, which are Latin-1.
+QString MessageText(const std::string& text) {
+  const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString decoded = utf8(bytes);
+  if (!utf8.hasError()) return decoded;
+  return QString::fromLatin1(bytes);
 }
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
@@ -28,13 +38,12 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 
 void QtNotifier::ShowMessage(const std::string& text, const std::string& caption,
                              MessageIcon icon) {
-  QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text), QMessageBox::Ok,
-                  parent_);
+  QMessageBox box(ToQt(icon), Caption(caption), MessageText(text), QMessageBox::Ok, parent_);
   box.exec();
 }
 
 bool QtNotifier::AskYesNo(const std::string& text, const std::string& caption) {
-  QMessageBox box(QMessageBox::Question, Caption(caption), QString::fromStdString(text),
+  QMessageBox box(QMessageBox::Question, Caption(caption), MessageText(text),
                   QMessageBox::Yes | QMessageBox::No, parent_);
   return box.exec() == QMessageBox::Yes;
 }

@@ -63,13 +63,16 @@ class TrafficRecord final : public TraceSink {
 // The tool's windows against one simulated camera in the process, with a fake clock (time-outs
 // cost no time), recorded messages, scripted file dialogs and modal dialogs run by the test.
 struct DialogSession {
-  explicit DialogSession(const std::string& model = "QX-4096M-PCL", int factory = 0)
+  // `prepare` sets up the camera before the tool starts and reads it.
+  explicit DialogSession(const std::string& model = "QX-4096M-PCL", int factory = 0,
+                         const std::function<void(sim::CameraModel&)>& prepare = {})
       : camera(model),
         front_end(camera),
         channel(front_end, clock),
         engine((Commands().Reset(), channel), clock, Commands(), status),
         settings(backend),
         factory_mode(factory) {
+    if (prepare) prepare(camera);
     MainWindowSetup setup;
     setup.engine = &engine;
     setup.database = &database;

@@ -113,14 +113,18 @@ class IdentityTest : public QObject {
     QVERIFY(!edit->isEnabled());
   }
 
-  void anEmptyUserIdWritesNoIdRegisterButRefreshesTheLastOne() {
+  void anEmptyUserIdClearsTheIdAndRefreshesTheLastRegister() {
     DialogSession s;
+    s.camera.PokeText(kUserIdRegister, "old id");
     CAboutDialog about(s.engine, s.status);
     about.SetUserIdEditable(true);
     qobject_cast<QLineEdit*>(about.Control(CAboutDialog::kUserId))->clear();
     const size_t from = s.traffic.lines.size();
     about.SaveUserId();
-    QVERIFY(!UserIdWritten(s, from));
+    // One zero register ends the text at once; nothing after it is written.
+    QVERIFY(s.traffic.Sent("wr " + Hex(kUserIdRegister) + " 0"));
+    QCOMPARE(s.camera.PeekText(kUserIdRegister), std::string());
+    QVERIFY(!s.traffic.Sent("wr " + Hex(kUserIdRegister + 4) + " 0"));
     QVERIFY(s.traffic.Find("Tx: rd 0x000001C0", static_cast<int>(from)) >= 0);
     QCOMPARE(s.notifier.Texts().back(),
              std::string("Writing the User ID \"\" has been completed."));
@@ -177,9 +181,10 @@ class IdentityTest : public QObject {
     s.Silence(false);
     QTest::mouseClick(dialog.save_button(), Qt::LeftButton);
     QCOMPARE(s.camera.PeekText(kUserIdRegister), std::string(16, '?'));
-    // Sixteen characters fill four registers exactly; no terminating zero register follows.
+    // Sixteen characters fill four registers exactly; a zero register ends the text, as the
+    // field has room for more.
     QVERIFY(s.traffic.Sent("wr " + Hex(kUserIdRegister + 12) + " " + std::to_string(0x3F3F3F3Fu)));
-    QVERIFY(!s.traffic.Sent("wr " + Hex(kUserIdRegister + 16) + " 0"));
+    QVERIFY(s.traffic.Sent("wr " + Hex(kUserIdRegister + 16) + " 0"));
   }
 
   void userIdEditorRefusesTooLongIds() {
@@ -197,6 +202,88 @@ class IdentityTest : public QObject {
     QVERIFY(UserIdWritten(s, from));
     QVERIFY(!s.traffic.Sent("wr " + Hex(kUserIdRegister + 64) + " 0"));
     QVERIFY(s.traffic.Find("Tx: rd 0x000001C0", static_cast<int>(from)) < 0);
+  }
+
+  // The identity registers hold bytes: what a dialog shows is what the camera holds, an
+  // unchanged save writes the same bytes back, the 64-byte limit counts bytes, and a character
+  // that has no single byte is refused with a message instead of being replaced.
+  void identityBytesRoundTrip_data() {
+    QTest::addColumn<QString>("dialog");     // "about", "editor" or "serial"
+    QTest::addColumn<QByteArray>("camera");  // the bytes the camera holds at first
+    QTest::addColumn<QString>("shown");      // what the dialog shows on opening
+    QTest::addColumn<QString>("typed");      // what the operator types; null: the shown text
+    QTest::addColumn<QByteArray>("saved");   // the bytes the camera holds after the save
+    QTest::addColumn<QString>("message");    // how the last message starts
+    const QByteArray cafe("caf\xE9");
+    const QString accented = QString(63, 'a') + QChar(0xE9);
+    const QByteArray accented_bytes = QByteArray(63, 'a') + '\xE9';
+    const QString euro = QStringLiteral("caf\u20AC");
+    for (const char* dialog : {"about", "editor"}) {
+      const QString name = QString::fromLatin1(dialog);
+      QTest::addRow("%s: unchanged Latin-1 byte", dialog)
+          << name << cafe << QString::fromLatin1(cafe) << QString() << cafe
+          << "Writing the User ID";
+      QTest::addRow("%s: 64 bytes with an accent", dialog)
+          << name << cafe << QString::fromLatin1(cafe) << accented << accented_bytes
+          << "Writing the User ID";
+      QTest::addRow("%s: a character beyond Latin-1", dialog)
+          << name << cafe << QString::fromLatin1(cafe) << euro << cafe << "The User ID can only";
+    }
+    const QByteArray serial(
+        "\xC5"
+        "B12345678");
+    QTest::newRow("serial: unchanged Latin-1 byte")
+        << "serial" << serial << QString::fromLatin1(serial) << QString() << serial
+        << "Completed saving";
+    QTest::newRow("serial: a character beyond Latin-1")
+        << "serial" << serial << QString::fromLatin1(serial) << QStringLiteral("\u20ACB12345678")
+        << serial << "The Device Serial ID can only";
+  }
+  void identityBytesRoundTrip() {
+    QFETCH(QString, dialog);
+    QFETCH(QByteArray, camera);
+    QFETCH(QString, shown);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, saved);
+    QFETCH(QString, message);
+    DialogSession s("QX-4096M-PCL", /*factory=*/1);
+    const uint32_t reg = dialog == "serial" ? kSerialRegister : kUserIdRegister;
+    s.camera.PokeText(reg, camera.toStdString());
+    size_t from = 0;
+    if (dialog == "serial") {
+      CCameraIdDialog serial(s.engine, s.status, s.factory_mode);
+      serial.ReadSerialNumber();
+      QString boxes;
+      for (int k = 0; k < 10; ++k) boxes += serial.box(k)->text();
+      QCOMPARE(boxes, shown);
+      for (int k = 0; k < 10 && !typed.isNull(); ++k) serial.box(k)->setText(typed.mid(k, 1));
+      from = s.traffic.lines.size();
+      QTest::mouseClick(serial.save_button(), Qt::LeftButton);
+    } else if (dialog == "about") {
+      CAboutDialog about(s.engine, s.status);
+      about.ReadIdentity();
+      QCOMPARE(about.FieldText(CAboutDialog::kUserId), shown);
+      about.SetUserIdEditable(true);
+      if (!typed.isNull()) {
+        qobject_cast<QLineEdit*>(about.Control(CAboutDialog::kUserId))->setText(typed);
+      }
+      from = s.traffic.lines.size();
+      about.SaveUserId();
+    } else {
+      CUserIdDialog editor(s.engine, s.status);
+      editor.ReadUserId();
+      QCOMPARE(editor.user_id()->text(), shown);
+      if (!typed.isNull()) editor.user_id()->setText(typed);
+      from = s.traffic.lines.size();
+      editor.Save();
+    }
+    QCOMPARE(QByteArray::fromStdString(s.camera.PeekText(reg)), saved);
+    QVERIFY2(QString::fromLatin1(s.notifier.Texts().back()).startsWith(message),
+             s.notifier.Texts().back().c_str());
+    if (message.contains("can only")) {
+      QCOMPARE(s.notifier.messages.back().icon, ctrl::MessageIcon::Error);
+      QCOMPARE(s.traffic.lines.size(), from);  // nothing was sent
+    }
   }
 
   void theMenuOpensTheIdentityDialogs() {

@@ -133,6 +133,64 @@ class MenuFlowsTest : public QObject {
              folder.path().toStdString());
   }
 
+  // A colour camera whose CCM Selector is not "Default": the nine coefficients the window shows
+  // and files are the ones the camera holds, after start-up and after loading a file that
+  // switches the selector; the file's coefficients all reach the camera.
+  void theColourMatrixShownAndFiledIsTheCameras_data() {
+    QTest::addColumn<int>("camera_selector");
+    QTest::addColumn<int>("file_selector");  // -1: no file is loaded
+    QTest::newRow("start at selector 2") << 2 << -1;
+    QTest::newRow("start at selector 3") << 3 << -1;
+    QTest::newRow("file with selector 1 into a camera at 0") << 0 << 1;
+    QTest::newRow("file with selector 2 into a camera at 3") << 3 << 2;
+  }
+  void theColourMatrixShownAndFiledIsTheCameras() {
+    QFETCH(int, camera_selector);
+    QFETCH(int, file_selector);
+    constexpr int kSelector = 94;
+    constexpr int kFirstCoefficient = 95;
+    const auto camera_value = [](int bank, int i) { return 100 * bank + 10 + i; };
+    const auto file_value = [](int i) { return -500 - i; };
+    const auto reg = [](int command_id) { return ctrl::Commands().GetCommandRegister(command_id); };
+    DialogSession s("QX-4096TR-PCL", 0, [&](ctrl::sim::CameraModel& camera) {
+      for (int bank = 0; bank < 4; ++bank) {
+        camera.Poke(reg(kSelector), static_cast<uint32_t>(bank));
+        for (int i = 0; i < 9; ++i) {
+          camera.Poke(reg(kFirstCoefficient + i), static_cast<uint32_t>(camera_value(bank, i)));
+        }
+      }
+      camera.Poke(reg(kSelector), static_cast<uint32_t>(camera_selector));
+    });
+    QTemporaryDir folder;
+    if (file_selector >= 0) {
+      std::string text = s.Addr(kSelector) + "=" + std::to_string(file_selector) + "\n";
+      for (int i = 0; i < 9; ++i) {
+        text += s.Addr(kFirstCoefficient + i) + "=" + std::to_string(file_value(i)) + "\n";
+      }
+      WriteFile(folder.filePath("matrix.cam"), QByteArray::fromStdString(text));
+      s.file_dialogs.Choose(folder.filePath("matrix.cam"));
+      Trigger(s, kOpenFile);
+    }
+    const int selector = file_selector >= 0 ? file_selector : camera_selector;
+    const auto expected = [&](int i) {
+      return file_selector >= 0 ? file_value(i) : camera_value(camera_selector, i);
+    };
+    QCOMPARE(s.Peek(kSelector), selector);
+    QCOMPARE(qobject_cast<QComboBox*>(s.window->FindControl(1874))->currentIndex(), selector);
+
+    s.file_dialogs.Choose(folder.filePath("saved.cam"));
+    Trigger(s, kSaveAllData);
+    const QStringList filed = ReadAll(folder.filePath("saved.cam")).split('\n');
+    for (int i = 0; i < 9; ++i) {
+      const QString coefficient = QString::fromStdString(s.Addr(kFirstCoefficient + i));
+      QCOMPARE(s.Peek(kFirstCoefficient + i), expected(i));
+      QCOMPARE(qobject_cast<QLineEdit*>(s.window->FindControl(1876 + 3 * i))->text(),
+               QString::number(expected(i)));
+      QVERIFY2(filed.contains(coefficient + "=" + QString::number(expected(i))),
+               qPrintable(coefficient));
+    }
+  }
+
   void theFolderIsCutAtTheLastSeparatorEvenWhenTheFileCannotBeOpened() {
     DialogSession s;
     s.file_dialogs.Choose("/nonexistent/a\\b\\c.cam");

@@ -20,6 +20,7 @@
 #include "sim/in_process_channel.h"
 #include "support/recording_notifier.h"
 #include "ui/main_window.h"
+#include "ui/page_layouts.h"
 #include "ui/spin_arrows.h"
 #include "ui/status_strip.h"
 
@@ -320,6 +321,51 @@ class UiMainWindowTest : public QObject {
     QCOMPARE(s.Peek(34), 9600);
     QCOMPARE(s.Edit(1701)->text(), QString("9600"));
     QCOMPARE(s.Edit(1912)->text(), QString("120.0000us"));
+  }
+
+  // Moving through the edits without typing, by Tab or by Enter, changes nothing in the camera,
+  // also where a shown value does not survive the trip back through its format (the
+  // microsecond edits of a wide camera of version 2.00 or later).
+  void focusMovesThroughUntouchedEditsSendNothing_data() {
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("version");
+    QTest::newRow("mono") << kMono << "2.00";
+    QTest::newRow("colour") << kColor << "2.00";
+    QTest::newRow("wide 2.00") << kWide << "2.00";
+    QTest::newRow("wide 1.99") << kWide << "1.99";
+  }
+  void focusMovesThroughUntouchedEditsSendNothing() {
+    QFETCH(QString, model);
+    QFETCH(QString, version);
+    Session s(model.toStdString());
+    s.camera.SetDeviceVersion(version.toStdString());
+    s.window->ReloadAllParameters();  // with that version
+    int edits = 0;
+    for (const ctrl::ui::PageLayout& page : ctrl::ui::PageLayouts()) {
+      for (const ctrl::ui::GroupLayout& group : page.groups) {
+        for (const ctrl::ui::ControlLayout& control : group.controls) {
+          if (control.kind != ctrl::ui::ControlKind::kEditSpin &&
+              control.kind != ctrl::ui::ControlKind::kUnitEdit) {
+            continue;
+          }
+          QLineEdit* edit = s.Edit(control.id);
+          const QString shown = edit->text();
+          const size_t from = s.trace.lines.size();
+          QFocusEvent focus_out(QEvent::FocusOut, Qt::TabFocusReason);
+          QApplication::sendEvent(edit, &focus_out);
+          QTest::keyClick(edit, Qt::Key_Return);
+          for (size_t i = from; i < s.trace.lines.size(); ++i) {
+            QVERIFY2(s.trace.lines[i].rfind("Tx: wr ", 0) != 0,
+                     qPrintable(QString("edit %1 sent %2")
+                                    .arg(control.id)
+                                    .arg(QString::fromStdString(s.trace.lines[i]))));
+          }
+          QCOMPARE(edit->text(), shown);
+          ++edits;
+        }
+      }
+    }
+    QVERIFY2(edits > 30, qPrintable(QString::number(edits)));
   }
 
   void readoutsShowTheirFormats() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -311,6 +312,73 @@ TEST_F(DispatcherTest, MonoProfileAfterColourRestoresTheMonochromeLists) {
   EXPECT_EQ(surface_.ItemTexts(1743), (Texts{"User"}));
   const std::vector<std::string> patterns = surface_.ItemTexts(1700);
   EXPECT_EQ(std::count(patterns.begin(), patterns.end(), std::string("ColorBar")), 0);
+}
+
+// Cameras of several kinds in one run, in any order: each kind's lists (texts and item values)
+// are its own, and choosing an entry writes that entry's value.
+TEST_F(DispatcherTest, EachKindOffersItsOwnListsWhateverKindsCameBefore) {
+  using Items = std::vector<std::pair<std::string, int32_t>>;
+  struct Kind {
+    ModelKind kind;
+    int version;
+    std::map<int, Items> lists;
+  };
+  const Items patterns{{"Off", 0},
+                       {"Black", 1},
+                       {"White", 2},
+                       {"GreyHorizontalRamp", 3},
+                       {"GreyHorizontalRampMoving", 5}};
+  Items colour_patterns = patterns;
+  colour_patterns.push_back({"ColorBar", 7});
+  const Items mono_taps{
+      {"Geometry_1X2", 2}, {"Geometry_1X3", 3}, {"Geometry_1X8", 8}, {"Geometry_1X10", 10}};
+  const Kind mono{
+      ModelKind::Mono,
+      100,
+      {{1698, {{"Mono8", 0x01080001}, {"Mono10P", 0x010A0046}, {"Mono12P", 0x010C0047}}},
+       {1700, patterns},
+       {1743, {{"User", 0}}},
+       {1719, {{"Base", 0}, {"Full", 2}, {"EightyBit", 3}}},
+       {1721, mono_taps}}};
+  const Kind colour{
+      ModelKind::Color,
+      100,
+      {{1698, {{"Mono8", 0x01080001}, {"RGB8", 0x02180014}}},
+       {1700, colour_patterns},
+       {1743, {{"Green", 0}, {"Blue", 0}, {"Red", 0}}},
+       {1719, {{"Base", 0}, {"EightyBit", 3}}},
+       {1721,
+        {{"Geometry_1X1 ", 1}, {"Geometry_1X2", 2}, {"Geometry_1X3", 3}, {"Geometry_1X10", 10}}}}};
+  Kind old_wide{ModelKind::WideMono, 199, mono.lists};
+  old_wide.lists[1719] = {{"Base", 0}, {"EightyBit", 3}};
+  Kind wide = old_wide;
+  wide.version = 200;
+  wide.lists[1698] = {{"Mono8", 0x01080001}, {"Mono10P", 0x010A0046}};
+
+  const std::vector<std::vector<const Kind*>> runs{
+      {&colour, &mono},          {&wide, &mono},   {&old_wide, &wide, &old_wide},
+      {&mono, &colour, &mono},   {&colour, &wide}, {&wide, &colour, &old_wide, &mono},
+      {&colour, &colour, &mono}, {&mono, &mono}};
+  for (size_t run = 0; run < runs.size(); ++run) {
+    Commands().Reset();
+    test::FakeSurface fresh;
+    surface_ = fresh;
+    for (size_t step = 0; step < runs[run].size(); ++step) {
+      const Kind& kind = *runs[run][step];
+      SCOPED_TRACE("run " + std::to_string(run) + " step " + std::to_string(step));
+      SetKind(kind.kind, kind.version);
+      dispatcher_.ApplyModelProfile();
+      for (const auto& [combo_id, items] : kind.lists) {
+        EXPECT_EQ(surface_[combo_id].items, items) << "combo " << combo_id;
+      }
+      const Items& cl = surface_[1719].items;
+      const auto eighty = std::find_if(cl.begin(), cl.end(),
+                                       [](const auto& item) { return item.first == "EightyBit"; });
+      ASSERT_NE(eighty, cl.end());
+      Select(1719, static_cast<int>(eighty - cl.begin()));
+      EXPECT_EQ(channel_.registers[Reg(114)], 3);
+    }
+  }
 }
 
 TEST_F(DispatcherTest, WideCamerasOfVersionTwoOfferNoMono12p) {
