@@ -133,7 +133,8 @@ TEST_F(FileSafetyTest, SaveTargets) {
        true,
        [](const fs::path& d) {
          EXPECT_TRUE(fs::is_symlink(d / "out"));
-         EXPECT_EQ(fs::read_symlink(d / "out"), "real");
+         std::error_code no_link;
+         EXPECT_EQ(fs::read_symlink(d / "out", no_link), "real");
          EXPECT_NE(ReadAll(d / "real"), "old");
          EXPECT_EQ(PermissionsOf(d / "real"), fs::perms::owner_read | fs::perms::owner_write);
        }},
