@@ -1,5 +1,8 @@
 #include "files/bounded_read.h"
 
+#include <algorithm>
+#include <cstring>
+
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
@@ -57,31 +60,43 @@ PieceReader::PieceReader(std::FILE* file, size_t max_piece, bool crlf_is_line_en
       crlf_is_line_end_(crlf_is_line_end),
       buffer_(kReadBlockBytes) {}
 
-int PieceReader::Get() {
-  if (position_ == filled_) {
-    filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    position_ = 0;
-    if (filled_ == 0) return EOF;
-  }
-  return static_cast<unsigned char>(buffer_[position_++]);
+bool PieceReader::Fill() {
+  filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  position_ = 0;
+  return filled_ > 0;
 }
 
 bool PieceReader::Next(std::string& piece) {
   piece.clear();
-  int c;
-  while ((c = Get()) != EOF) {
-    if (c == '\r' && crlf_is_line_end_) {
-      const int after = Get();
-      if (after == '\n') {
-        c = '\n';
-      } else if (after != EOF) {
-        --position_;  // Get just filled or advanced the buffer, so the character is still there
-      }
+  while (piece.size() < max_piece_) {
+    if (position_ == filled_ && !Fill()) return !piece.empty();
+    const char* start = buffer_.data() + position_;
+    const size_t length = std::min(filled_ - position_, max_piece_ - piece.size());
+    const char* end = static_cast<const char*>(std::memchr(start, '\n', length));
+    if (crlf_is_line_end_) {
+      const size_t before_end = end != nullptr ? static_cast<size_t>(end - start) : length;
+      if (const void* cr = std::memchr(start, '\r', before_end)) end = static_cast<const char*>(cr);
     }
-    piece.push_back(static_cast<char>(c));
-    if (c == '\n' || piece.size() >= max_piece_) return true;
+    if (end == nullptr) {
+      piece.append(start, length);
+      position_ += length;
+      continue;
+    }
+    piece.append(start, static_cast<size_t>(end - start));
+    position_ += static_cast<size_t>(end - start) + 1;
+    if (*end == '\n') {
+      piece.push_back('\n');
+      return true;
+    }
+    // A CR ends the line only together with the LF after it.
+    if ((position_ < filled_ || Fill()) && buffer_[position_] == '\n') {
+      ++position_;
+      piece.push_back('\n');
+      return true;
+    }
+    piece.push_back('\r');
   }
-  return !piece.empty();
+  return true;
 }
 
 void PieceReader::Rewind() {

@@ -31,8 +31,8 @@ class PieceReader {
   void Rewind();
 
  private:
-  // Next character, or EOF.
-  int Get();
+  // Refills the buffer once everything in it was taken; false at the end or on an error.
+  bool Fill();
 
   std::FILE* file_;
   size_t max_piece_;

@@ -15,6 +15,7 @@ constexpr size_t kMaxPieceLength = 255;
 // The windows are kept responsive by running their messages this often during a load, however
 // many lines pass in between.
 constexpr int64_t kMessagePumpIntervalUs = 50'000;
+constexpr int64_t kLinesPerClockRead = 4096;
 
 void ReportOpenFailure(const std::string& path) {
   CurrentNotifier().ShowMessage(path + "\nCouldn't open this file", "File Open Error",
@@ -107,13 +108,19 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
   progress.OpenProgress("Now, reading camera setting file.");
   int shown_percent = -1;
   int64_t pumped_at_us = 0;
+  bool exchanged = false;
   for (int64_t k = 0; k < total && reader.Next(piece); ++k) {
     const int percent = static_cast<int>(100 * k / total);
     if (percent != shown_percent) progress.SetProgressPercent(shown_percent = percent);
-    const int64_t now_us = clock.NowUs();
-    if (k == 0 || now_us - pumped_at_us >= kMessagePumpIntervalUs) {
-      progress.ProcessPendingMessages();
-      pumped_at_us = now_us;
+    // Reading the clock costs more than a line that reaches no camera, so it is read after
+    // each exchange and otherwise only every few thousand lines.
+    if (k == 0 || exchanged || k % kLinesPerClockRead == 0) {
+      const int64_t now_us = clock.NowUs();
+      if (k == 0 || now_us - pumped_at_us >= kMessagePumpIntervalUs) {
+        progress.ProcessPendingMessages();
+        pumped_at_us = now_us;
+      }
+      exchanged = false;
     }
 
     // A piece without a separator names no register; blank lines end here cheaply.
@@ -130,6 +137,7 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     if (!CommandTable::IsCommandAvailable(command_id, engine.device().kind, ccm)) continue;
 
     ++counts.sent;
+    exchanged = true;
     if (engine.WriteCommand(command_id, value, kDefaultTimeoutMs)) {
       db.SetDataValue(control_id, value);
     } else {
