@@ -36,6 +36,7 @@ class Command {
   DeviceModel& device() { return device_; }
   const DeviceModel& device() const { return device_; }
   CommandTable& table() { return table_; }
+  Clock& clock() { return clock_; }
 
   bool ReadRegister(uint32_t reg, int32_t& value, int timeout_ms);
   bool WriteRegister(uint32_t reg, int32_t value, int timeout_ms);

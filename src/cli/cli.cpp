@@ -21,6 +21,7 @@
 #include "cli/connection.h"
 #include "cli/json.h"
 #include "cli/terminal_progress.h"
+#include "files/atomic_file.h"
 #include "files/camera_settings_file.h"
 #include "lut/lut_file.h"
 #include "lut/lut_transfer.h"
@@ -297,6 +298,7 @@ class Runner {
   }
 
   int SaveSettingsCommand() {
+    if (!CanWriteSettingsFile(parsed_.file)) return kExitCamera;
     if (!Identify()) return kExitCamera;
     ParameterDatabase& db = Database();
     TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
@@ -411,6 +413,8 @@ class Runner {
 
   // Reads the camera's LUTs into a CSV file, or writes a CSV file's tables into the camera.
   int LutCommand() {
+    // A destination that cannot be written is found before thousands of exchanges, not after.
+    if (parsed_.lut_action == "read" && !CanWriteLutFile(parsed_.file)) return kExitCamera;
     if (!Identify()) return kExitCamera;
     const ModelKind kind = engine_->device().kind;
     if (kind == ModelKind::Unsupported) return kExitCamera;
@@ -500,6 +504,7 @@ int CategoryOf(const std::string& name) {
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  IgnoreFileSizeSignal();
   CLI::App app{"Control tool for QX-4096M/TR-PCL and QX-8192M-PCL line-scan cameras",
                "ctrltool-cli"};
   Parsed parsed;

@@ -1,20 +1,35 @@
 #include "files/camera_settings_file.h"
 
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 #include "camera/notifier.h"
 #include "files/atomic_file.h"
+#include "files/bounded_read.h"
 
 namespace ctrl {
 namespace {
 
-constexpr int kLineBufferSize = 256;
+// Lines are read with a 256-byte buffer: at most 255 characters per piece.
+constexpr size_t kMaxPieceLength = 255;
+// The windows are kept responsive by running their messages this often during a load, however
+// many lines pass in between.
+constexpr int64_t kMessagePumpIntervalUs = 50'000;
+constexpr int64_t kLinesPerClockRead = 4096;
 
 void ReportOpenFailure(const std::string& path) {
   CurrentNotifier().ShowMessage(path + "\nCouldn't open this file", "File Open Error",
                                 MessageIcon::Exclamation);
 }
+
+void ReportTooLarge(const std::string& path) {
+  CurrentNotifier().ShowMessage(path + "\nThis file is too large to be a camera setting file.",
+                                "File Open Error", MessageIcon::Exclamation);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bool shipping) {
   AtomicFileWriter writer;
@@ -26,13 +41,14 @@ bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bo
   const CommandTable& table = context.engine.table();
   int ccm = context.ccm_selector_index ? context.ccm_selector_index() : -1;
   for (const ParameterRow& row : context.database.rows()) {
-    if (row.parameter_class == parameter_class::kFactory && (shipping || context.factory_mode == 0)) {
+    if (row.parameter_class == parameter_class::kFactory &&
+        (shipping || context.factory_mode == 0)) {
       continue;
     }
     if (row.master_file == 0) continue;
     if (!CommandTable::IsCommandAvailable(row.command_id, kind, ccm)) continue;
-    writer.Write(table.GetCommandAddress(row.command_id) + "=" +
-                 std::to_string(row.current_value) + "\n");
+    writer.Write(table.GetCommandAddress(row.command_id) + "=" + std::to_string(row.current_value) +
+                 "\n");
   }
   if (!writer.Commit()) {
     CurrentNotifier().ShowMessage(path + "\nCouldn't write this file. The previous file is kept.",
@@ -40,23 +56,6 @@ bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bo
     return false;
   }
   return true;
-}
-
-// Reads the file the way a 256-byte line buffer does: a piece ends after a line feed or after
-// 255 characters, whichever comes first.
-std::vector<std::string> ReadPieces(std::FILE* file) {
-  std::vector<std::string> pieces;
-  std::string piece;
-  int c;
-  while ((c = std::fgetc(file)) != EOF) {
-    piece.push_back(static_cast<char>(c));
-    if (c == '\n' || piece.size() == kLineBufferSize - 1) {
-      pieces.push_back(std::move(piece));
-      piece.clear();
-    }
-  }
-  if (!piece.empty()) pieces.push_back(std::move(piece));
-  return pieces;
 }
 
 }  // namespace
@@ -69,39 +68,67 @@ bool WriteShippingDataFile(const std::string& path, SettingsFileContext& context
   return WriteSettingsFile(path, context, true);
 }
 
+bool CanWriteSettingsFile(const std::string& path) {
+  if (CanReplaceFile(path)) return true;
+  ReportOpenFailure(path);
+  return false;
+}
+
 bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
                            SettingsLoadReport* report) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  std::FILE* opened = nullptr;
+  const ReadOpenResult open_result = OpenRegularFileForReading(path, kMaxReadFileBytes, opened);
+  if (open_result == ReadOpenResult::kTooLarge) {
+    ReportTooLarge(path);
+    return false;
+  }
+  if (open_result != ReadOpenResult::kOpened) {
     ReportOpenFailure(path);
     return false;
   }
-  std::vector<std::string> pieces = ReadPieces(file);
-  // A folder opens on Linux but cannot be read: treat it like a file that cannot be opened.
-  bool read_error = std::ferror(file) != 0;
-  std::fclose(file);
-  if (read_error) {
+  std::unique_ptr<std::FILE, FileCloser> file(opened);
+  PieceReader reader(file.get(), kMaxPieceLength, false);
+  std::string piece;
+  int64_t total = 0;
+  while (reader.Next(piece)) ++total;
+  if (reader.failed()) {
     ReportOpenFailure(path);
     return false;
   }
+  reader.Rewind();
 
   NullProgress no_progress;
   Progress& progress = context.progress != nullptr ? *context.progress : no_progress;
   ParameterDatabase& db = context.database;
   Command& engine = context.engine;
+  Clock& clock = engine.clock();
   SettingsLoadReport counts;
-  counts.lines = static_cast<int>(pieces.size());
-  const int total = counts.lines;
+  counts.lines = static_cast<int>(total);
 
   progress.OpenProgress("Now, reading camera setting file.");
-  for (int k = 0; k < total; ++k) {
-    progress.SetProgressPercent(100 * k / total);
-    progress.ProcessPendingMessages();
+  int shown_percent = -1;
+  int64_t pumped_at_us = 0;
+  bool exchanged = false;
+  for (int64_t k = 0; k < total && reader.Next(piece); ++k) {
+    const int percent = static_cast<int>(100 * k / total);
+    if (percent != shown_percent) progress.SetProgressPercent(shown_percent = percent);
+    // Reading the clock costs more than a line that reaches no camera, so it is read after
+    // each exchange and otherwise only every few thousand lines.
+    if (k == 0 || exchanged || k % kLinesPerClockRead == 0) {
+      const int64_t now_us = clock.NowUs();
+      if (k == 0 || now_us - pumped_at_us >= kMessagePumpIntervalUs) {
+        progress.ProcessPendingMessages();
+        pumped_at_us = now_us;
+      }
+      exchanged = false;
+    }
 
+    // A piece without a separator names no register; blank lines end here cheaply.
+    if (piece.find_first_of("=?") == std::string::npos) continue;
     int command_id = -1;
     std::string name;
     int32_t value = 0;
-    if (!engine.ParseLine(pieces[k], command_id, name, value)) continue;
+    if (!engine.ParseLine(piece, command_id, name, value)) continue;
     int control_id = db.ToCtrlId(command_id);
     if (control_id < 0) continue;
     if (db.IsFactoryParam(control_id) && context.factory_mode == 0) continue;
@@ -110,6 +137,7 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     if (!CommandTable::IsCommandAvailable(command_id, engine.device().kind, ccm)) continue;
 
     ++counts.sent;
+    exchanged = true;
     if (engine.WriteCommand(command_id, value, kDefaultTimeoutMs)) {
       db.SetDataValue(control_id, value);
     } else {
@@ -119,13 +147,13 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     }
   }
 
+  file.reset();
   if (context.controls != nullptr) db.RefreshAllControls(*context.controls);
   db.CommitAll();
   progress.FinishProgress();
   if (counts.refused > 0) {
     CurrentNotifier().ShowMessage(
-        std::to_string(counts.refused) +
-            (counts.refused == 1 ? " line of " : " lines of ") + path +
+        std::to_string(counts.refused) + (counts.refused == 1 ? " line of " : " lines of ") + path +
             (counts.refused == 1 ? " was" : " were") +
             " not accepted by the camera.\nThose parameters keep the camera's values.",
         "Camera Setting File", MessageIcon::Exclamation);

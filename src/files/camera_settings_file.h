@@ -29,16 +29,22 @@ struct SettingsFileContext {
 bool WriteAllDataFile(const std::string& path, SettingsFileContext& context);
 bool WriteShippingDataFile(const std::string& path, SettingsFileContext& context);
 
+// Whether the writers could replace this path now (see AtomicFileWriter); reports the
+// "Couldn't open this file" message when not. For checking before a long camera transfer.
+bool CanWriteSettingsFile(const std::string& path);
+
 struct SettingsLoadReport {
-  int lines = 0;     // pieces read (lines of up to 255 characters)
-  int sent = 0;      // values written to the camera
-  int refused = 0;   // writes the camera refused or did not answer
+  int lines = 0;    // pieces read (lines of up to 255 characters)
+  int sent = 0;     // values written to the camera
+  int refused = 0;  // writes the camera refused or did not answer
 };
 
 // Sends every applicable line to the camera and records what the camera accepted; a refused
 // value keeps the camera's value in the database and is counted in one message at the end.
 // Then all controls are refreshed and the database marked synchronised. False only when the
-// file cannot be opened.
+// file cannot be opened: it is missing, unreadable, not a regular file (a folder, device or
+// FIFO) or larger than any settings file could be. The file is read piece by piece, and the
+// windows get their messages run every 50 ms of the engine's clock, not once per line.
 bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
                            SettingsLoadReport* report = nullptr);
 

@@ -4,12 +4,12 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <random>
 #include <string_view>
 
 #include "camera/notifier.h"
+#include "files/atomic_file.h"
+#include "files/bounded_read.h"
 
 namespace ctrl {
 namespace {
@@ -45,22 +45,6 @@ std::string LutFileText(const LutBank& bank, bool monochrome) {
     text += line;
   }
   return text;
-}
-
-// A fresh file beside `target`, created exclusively so no other file is ever overwritten.
-FilePtr CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& created) {
-  std::random_device entropy;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(entropy()));
-    std::filesystem::path candidate = target;
-    candidate += suffix;
-    if (std::FILE* file = std::fopen(candidate.string().c_str(), "wbx")) {
-      created = candidate;
-      return FilePtr(file);
-    }
-  }
-  return nullptr;
 }
 
 // One field read as a number. Signs and a decimal point count only where a number has them;
@@ -103,91 +87,55 @@ FieldValue ParseField(std::string_view text) {
   return field;
 }
 
-// Splits the file into the pieces a line-by-line read with the fixed buffer delivers. CR LF
-// counts as one line end.
-class PieceReader {
- public:
-  explicit PieceReader(std::string text) : text_(std::move(text)) {
-    std::string normalised;
-    normalised.reserve(text_.size());
-    for (size_t i = 0; i < text_.size(); ++i) {
-      if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') continue;
-      normalised += text_[i];
-    }
-    text_ = std::move(normalised);
-  }
-
-  bool Next(std::string_view& piece) {
-    if (position_ >= text_.size()) return false;
-    const size_t limit = std::min(text_.size(), position_ + kMaxPieceLength);
-    const size_t line_end = text_.find('\n', position_);
-    const size_t end = line_end != std::string::npos && line_end < limit ? line_end + 1 : limit;
-    piece = std::string_view(text_).substr(position_, end - position_);
-    position_ = end;
-    return true;
-  }
-
- private:
-  std::string text_;
-  size_t position_ = 0;
-};
-
-bool ReadWholeFile(std::FILE* file, std::string& text) {
-  char buffer[4096];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
-  return std::ferror(file) == 0;
-}
-
 }  // namespace
 
 bool WriteLutFile(const std::string& path, const LutBank& bank, ModelKind kind) {
-  const std::filesystem::path target(path);
-  std::filesystem::path temporary;
-  FilePtr file = CreateTemporaryBeside(target, temporary);
-  if (!file) {
+  AtomicFileWriter file;
+  if (!file.Open(path)) {
     ShowFileError(path, "\nCouldn't open this file");
     return false;
   }
-  const std::string text = LutFileText(bank, IsMonochromeKind(kind));
-  bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  written = std::fflush(file.get()) == 0 && written;
-  written = std::fclose(file.release()) == 0 && written;
-  std::error_code error;
-  if (written) std::filesystem::rename(temporary, target, error);
-  if (!written || error) {
-    std::filesystem::remove(temporary, error);
+  file.Write(LutFileText(bank, IsMonochromeKind(kind)));
+  if (!file.Commit()) {
     ShowFileError(path, "\nCouldn't write this file");
     return false;
   }
   return true;
 }
 
+bool CanWriteLutFile(const std::string& path) {
+  if (CanReplaceFile(path)) return true;
+  ShowFileError(path, "\nCouldn't open this file");
+  return false;
+}
+
 bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind) {
-  std::string content;
-  {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file || !ReadWholeFile(file.get(), content)) {
-      ShowFileError(path, "\nCouldn't open this file");
-      return false;
-    }
+  std::FILE* opened = nullptr;
+  const ReadOpenResult open_result = OpenRegularFileForReading(path, kMaxReadFileBytes, opened);
+  if (open_result != ReadOpenResult::kOpened) {
+    ShowFileError(path, open_result == ReadOpenResult::kTooLarge
+                            ? "\nThis file is too large to be a LUT file."
+                            : "\nCouldn't open this file");
+    return false;
   }
+  FilePtr file(opened);
   const bool monochrome = IsMonochromeKind(kind);
   const int first_column = monochrome ? kGreenLut : kRedLut;
-  PieceReader reader(std::move(content));
-  std::string_view piece;
+  PieceReader reader(file.get(), kMaxPieceLength, true);
+  std::string piece;
   reader.Next(piece);  // the header, whatever it says
 
   bool value_reported = false;
   for (int line = 0; reader.Next(piece); ++line) {
+    const std::string_view text(piece);
     std::array<std::string_view, kLutTableCount> fields{};
     int column = first_column;
     int commas = 0;
     size_t field_start = 0;
-    for (size_t i = 0; i <= piece.size(); ++i) {
-      if (i < piece.size() && piece[i] != ',') continue;
-      fields[column] = piece.substr(field_start, i - field_start);
-      if (i == piece.size()) break;
+    for (size_t i = 0; i <= text.size(); ++i) {
+      if (i < text.size() && text[i] != ',') continue;
+      fields[column] = text.substr(field_start, i - field_start);
+      if (i == text.size()) break;
       if (column == kBlueLut) {
         ShowReadError("Invalid data count format");
         return false;
@@ -216,6 +164,10 @@ bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind) {
       }
       bank.table(table)[line] = stored;
     }
+  }
+  if (reader.failed()) {
+    ShowFileError(path, "\nCouldn't open this file");
+    return false;
   }
   for (int table = 0; table < kLutTableCount; ++table) {
     bank.SetModeAndRedraw(table, LutMode::kView);

@@ -15,6 +15,7 @@
 #include "camera/command_table.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "files/atomic_file.h"
 #include "sim/model_kind.h"
 #include "sim/pty/pty_camera_server.h"
 #include "ui/area_select_dialog.h"
@@ -135,6 +136,7 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  ctrl::IgnoreFileSizeSignal();
   QApplication::setApplicationDisplayName("QX-4096M_TR-PCL QX-8192M-PCL Control Tool");
   Options options;
   if (!ParseOptions(QApplication::arguments(), options)) return 2;

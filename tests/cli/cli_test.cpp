@@ -2,6 +2,10 @@
 // arguments, resolves names wrongly, or prints output a script cannot rely on.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +13,9 @@
 
 #include "cli/cli.h"
 #include "cli/json.h"
+#ifndef _WIN32
+#include "transport/pty_pair.h"
+#endif
 
 namespace ctrl::cli {
 namespace {
@@ -142,6 +149,101 @@ TEST(Cli, LutTablesGoToAndFromCsvFiles) {
   fs::remove(file);
   EXPECT_EQ(RunCli({"--simulate", "lut", "write", file.string()}).code, kExitCamera);
 }
+
+#ifndef _WIN32
+namespace fs = std::filesystem;
+
+// A folder of its own per test, removed afterwards.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& name)
+      : path_(fs::temp_directory_path() / ("ctrl_cli_" + name + "_" + std::to_string(getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() { fs::remove_all(path_); }
+  const fs::path& path() const { return path_; }
+  std::vector<std::string> TemporaryFiles() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(path_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".tmp") != std::string::npos) found.push_back(name);
+    }
+    return found;
+  }
+
+ private:
+  fs::path path_;
+};
+
+// A save beyond the file size limit is a write error (exit 1, message, previous file kept, no
+// temporary file), not a signal that ends the program. Runs in a child so the limit stays there.
+TEST(Cli, FileSizeLimitIsAWriteError) {
+  ScratchFolder folder("fsize");
+  struct Case {
+    std::vector<std::string> args;  // the file name follows
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--simulate", "save-settings"}, "Couldn't write this file. The previous file is kept."},
+      {{"--simulate", "lut", "read"}, "Couldn't write this file"},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = folder.path() / "limited";
+    SCOPED_TRACE(c.args.back());
+    std::ofstream(file) << "previous\n";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      rlimit limit{64, 64};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      std::vector<std::string> args = c.args;
+      args.push_back(file.string());
+      Result r = RunCli(args);
+      const bool reported = r.err.find(c.message) != std::string::npos;
+      _exit(r.code * 10 + (reported ? 1 : 0));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status))
+        << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), kExitCamera * 10 + 1) << "exit code * 10 + message shown";
+    std::ifstream in(file);
+    std::string kept;
+    std::getline(in, kept);
+    EXPECT_EQ(kept, "previous");
+    EXPECT_EQ(folder.TemporaryFiles(), std::vector<std::string>{});
+  }
+}
+
+// A destination that cannot be written fails at once: no request reaches the camera (here a
+// silent line), nothing is reported saved and no temporary file is left.
+TEST(Cli, UnwritableDestinationFailsBeforeAnyCameraTraffic) {
+  ScratchFolder folder("dest");
+  fs::create_directories(folder.path() / "taken" / "inside");
+  std::ofstream(folder.path() / "protected") << "kept\n";
+  fs::permissions(folder.path() / "protected", fs::perms::owner_read);
+  test::PtyPair camera;
+  ASSERT_TRUE(camera.ok());
+  const std::vector<std::vector<std::string>> commands = {
+      {"save-settings"}, {"save-settings", "--shipping"}, {"lut", "read"}};
+  for (const auto& command : commands) {
+    for (const char* name : {"taken", "missing/x", "protected"}) {
+      SCOPED_TRACE(command.front() + " " + name);
+      std::vector<std::string> args = {"--device", camera.slave_path()};
+      args.insert(args.end(), command.begin(), command.end());
+      args.push_back((folder.path() / name).string());
+      Result r = RunCli(args);
+      EXPECT_EQ(r.code, kExitCamera);
+      EXPECT_NE(r.err.find("Couldn't open this file"), std::string::npos) << r.err;
+      EXPECT_EQ(r.err.find("Saved"), std::string::npos) << r.err;
+      EXPECT_EQ(camera.Receive(1, 0), "");
+    }
+  }
+  EXPECT_TRUE(fs::is_directory(folder.path() / "taken" / "inside"));
+  EXPECT_EQ(folder.TemporaryFiles(), std::vector<std::string>{});
+}
+#endif
 
 TEST(Cli, JsonQuotingEscapesWhatWouldBreakAParser) {
   EXPECT_EQ(JsonQuote("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");

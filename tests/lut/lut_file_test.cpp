@@ -236,12 +236,12 @@ TEST_F(LutFile, WritesExactlyTheHeaderAnd4096LfLinesAndReadsThemBack) {
 }
 
 TEST_F(LutFile, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {
-  // A directory in the target's place makes the final replace fail after everything was written.
+  // A directory in the target's place is never replaced: refused before anything is written.
   fs::create_directories(dir_ / "taken.csv" / "inside");
   EXPECT_FALSE(WriteLutFile(PathOf("taken.csv"), bank_, ModelKind::Color));
   EXPECT_TRUE(fs::exists(dir_ / "taken.csv" / "inside"));
   EXPECT_EQ(notifier_.Texts(),
-            std::vector<std::string>{PathOf("taken.csv") + "\nCouldn't write this file"});
+            std::vector<std::string>{PathOf("taken.csv") + "\nCouldn't open this file"});
   // A folder that does not exist cannot be opened at all.
   EXPECT_FALSE(WriteLutFile(PathOf("missing/out.csv"), bank_, ModelKind::Color));
   EXPECT_EQ(notifier_.Texts().back(), PathOf("missing/out.csv") + "\nCouldn't open this file");

@@ -1,0 +1,107 @@
+#include "files/bounded_read.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace ctrl {
+namespace {
+
+constexpr size_t kReadBlockBytes = 64 * 1024;
+
+}  // namespace
+
+ReadOpenResult OpenRegularFileForReading(const std::string& path, int64_t max_bytes,
+                                         std::FILE*& file) {
+  file = nullptr;
+#ifdef _WIN32
+  std::FILE* opened = std::fopen(path.c_str(), "rb");
+  if (opened == nullptr) return ReadOpenResult::kCannotOpen;
+  struct _stat64 status;
+  if (_fstat64(_fileno(opened), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+    std::fclose(opened);
+    return ReadOpenResult::kCannotOpen;
+  }
+#else
+  // Non-blocking, so that opening a FIFO returns at once; it is refused right after.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ReadOpenResult::kCannotOpen;
+  struct stat status;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return ReadOpenResult::kCannotOpen;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* opened = fdopen(fd, "rb");
+  if (opened == nullptr) {
+    ::close(fd);
+    return ReadOpenResult::kCannotOpen;
+  }
+#endif
+  if (status.st_size > max_bytes) {
+    std::fclose(opened);
+    return ReadOpenResult::kTooLarge;
+  }
+  file = opened;
+  return ReadOpenResult::kOpened;
+}
+
+PieceReader::PieceReader(std::FILE* file, size_t max_piece, bool crlf_is_line_end)
+    : file_(file),
+      max_piece_(max_piece),
+      crlf_is_line_end_(crlf_is_line_end),
+      buffer_(kReadBlockBytes) {}
+
+bool PieceReader::Fill() {
+  filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  position_ = 0;
+  return filled_ > 0;
+}
+
+bool PieceReader::Next(std::string& piece) {
+  piece.clear();
+  while (piece.size() < max_piece_) {
+    if (position_ == filled_ && !Fill()) return !piece.empty();
+    const char* start = buffer_.data() + position_;
+    const size_t length = std::min(filled_ - position_, max_piece_ - piece.size());
+    const char* end = static_cast<const char*>(std::memchr(start, '\n', length));
+    if (crlf_is_line_end_) {
+      const size_t before_end = end != nullptr ? static_cast<size_t>(end - start) : length;
+      if (const void* cr = std::memchr(start, '\r', before_end)) end = static_cast<const char*>(cr);
+    }
+    if (end == nullptr) {
+      piece.append(start, length);
+      position_ += length;
+      continue;
+    }
+    piece.append(start, static_cast<size_t>(end - start));
+    position_ += static_cast<size_t>(end - start) + 1;
+    if (*end == '\n') {
+      piece.push_back('\n');
+      return true;
+    }
+    // A CR ends the line only together with the LF after it.
+    if ((position_ < filled_ || Fill()) && buffer_[position_] == '\n') {
+      ++position_;
+      piece.push_back('\n');
+      return true;
+    }
+    piece.push_back('\r');
+  }
+  return true;
+}
+
+void PieceReader::Rewind() {
+  std::rewind(file_);
+  position_ = filled_ = 0;
+}
+
+}  // namespace ctrl
