@@ -163,7 +163,8 @@ bool WriteLutFile(const std::string& path, const LutBank& bank, ModelKind kind) 
   return true;
 }
 
-bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind) {
+bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind, int* data_lines) {
+  if (data_lines != nullptr) *data_lines = 0;
   std::string content;
   {
     FilePtr file(std::fopen(path.c_str(), "rb"));
@@ -216,6 +217,7 @@ bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind) {
       }
       bank.table(table)[line] = stored;
     }
+    if (data_lines != nullptr) *data_lines = line + 1;
   }
   for (int table = 0; table < kLutTableCount; ++table) {
     bank.SetModeAndRedraw(table, LutMode::kView);

@@ -22,6 +22,8 @@ bool WriteLutFile(const std::string& path, const LutBank& bank, ModelKind kind);
 // the first such value of a file is reported. A line with too many columns (or, on a colour
 // camera, not exactly three), or more than 4096 data lines, stops the load with a message and
 // false; the entries stored up to then stay. On success all tables switch to View Mode.
-bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind);
+// `data_lines`, when given, receives the number of data lines stored: entries from there on
+// were not in the file and keep their values.
+bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind, int* data_lines = nullptr);
 
 }  // namespace ctrl
