@@ -45,10 +45,7 @@ std::string DisplayText(std::string_view text) {
   out.reserve(text.size());
   while (!text.empty()) {
     const auto byte = static_cast<unsigned char>(text[0]);
-    if (byte == '\\') {
-      out += "\\\\";
-      text.remove_prefix(1);
-    } else if (byte < 0x20 || byte == 0x7F) {
+    if (byte < 0x20 || byte == 0x7F) {
       AppendEscaped(byte, out);
       text.remove_prefix(1);
     } else if (byte < 0x80) {

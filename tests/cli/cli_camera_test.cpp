@@ -361,15 +361,16 @@ TEST(CliCamera, CameraTextIsEscapedForTheTerminal) {
   }
   {
     TestCamera camera;
+    // An OSC sequence ending in BEL, a C1 CSI in UTF-8, a byte that is not UTF-8.
     camera.model.PokeText(sim::reg::kUserId,
                           "a\x1b]0;x\x07\xc2\x9b"
-                          "b\\");
+                          "b\xff\xc3\xbc");
     const Result r = camera.Run({"get", "Device User ID"});
-    EXPECT_EQ(r.out, "a\\x1B]0;x\\x07\\xC2\\x9Bb\\\\\n");
+    EXPECT_EQ(r.out, "a\\x1B]0;x\\x07\\xC2\\x9Bb\\xFF\xc3\xbc\n");
     const Result json = camera.Run({"--json", "get", "Device User ID"});
     EXPECT_EQ(Json::parse(json.out)["value"],
               "a\x1b]0;x\x07\xc2\x9b"
-              "b\\");
+              "b\xef\xbf\xbd\xc3\xbc");
   }
   {
     FakeClock clock(1'000'000);
