@@ -23,11 +23,11 @@ std::string Hex(uint32_t reg) {
   return text;
 }
 
-// Whether one of the first fifteen user ID registers was written since `from`. The sixteenth,
-// 0x000001C0, is also read and written back after every save.
-bool UserIdWritten(const DialogSession& s, size_t from) {
+// Whether one of the first fifteen user ID registers (from `first` on) was written since `from`.
+// The sixteenth, 0x000001C0, is also read and written back after every save.
+bool UserIdWritten(const DialogSession& s, size_t from, uint32_t first = kUserIdRegister) {
   for (size_t i = from; i < s.traffic.lines.size(); ++i) {
-    for (uint32_t reg = kUserIdRegister; reg < kUserIdRegister + 60; reg += 4) {
+    for (uint32_t reg = first; reg < kUserIdRegister + 60; reg += 4) {
       if (s.traffic.lines[i].rfind("Tx: wr " + Hex(reg) + " ", 0) == 0) return true;
     }
   }
@@ -113,14 +113,16 @@ class IdentityTest : public QObject {
     QVERIFY(!edit->isEnabled());
   }
 
-  void anEmptyUserIdWritesNoIdRegisterButRefreshesTheLastOne() {
+  void anEmptyUserIdWritesOneZeroRegisterAndRefreshesTheLastOne() {
     DialogSession s;
     CAboutDialog about(s.engine, s.status);
     about.SetUserIdEditable(true);
     qobject_cast<QLineEdit*>(about.Control(CAboutDialog::kUserId))->clear();
     const size_t from = s.traffic.lines.size();
     about.SaveUserId();
-    QVERIFY(!UserIdWritten(s, from));
+    // One zero register ends the old text at its start; the rest of the field is left alone.
+    QVERIFY(s.traffic.Find("Tx: wr " + Hex(kUserIdRegister) + " 0", static_cast<int>(from)) >= 0);
+    QVERIFY(!UserIdWritten(s, from, kUserIdRegister + 4));
     QVERIFY(s.traffic.Find("Tx: rd 0x000001C0", static_cast<int>(from)) >= 0);
     QCOMPARE(s.notifier.Texts().back(),
              std::string("Writing the User ID \"\" has been completed."));
@@ -177,9 +179,10 @@ class IdentityTest : public QObject {
     s.Silence(false);
     QTest::mouseClick(dialog.save_button(), Qt::LeftButton);
     QCOMPARE(s.camera.PeekText(kUserIdRegister), std::string(16, '?'));
-    // Sixteen characters fill four registers exactly; no terminating zero register follows.
+    // Sixteen characters fill four registers; a zero register after them ends the text.
     QVERIFY(s.traffic.Sent("wr " + Hex(kUserIdRegister + 12) + " " + std::to_string(0x3F3F3F3Fu)));
-    QVERIFY(!s.traffic.Sent("wr " + Hex(kUserIdRegister + 16) + " 0"));
+    QVERIFY(s.traffic.Sent("wr " + Hex(kUserIdRegister + 16) + " 0"));
+    QVERIFY(!UserIdWritten(s, 0, kUserIdRegister + 20));
   }
 
   void userIdEditorRefusesTooLongIds() {
