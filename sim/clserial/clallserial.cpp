@@ -36,7 +36,11 @@ CLSIM_EXPORT int32_t clGetErrorText(const char* /*manufacturer*/, int32_t code, 
 
 CLSIM_EXPORT int32_t clGetNumPorts(uint32_t* count) {
   if (count == nullptr) return kInvalidPointer;
+#ifdef CLSIM_CLAIM_HUGE_COUNT
+  *count = 0xFFFFFFFFu;  // a broken library: far more entries than it has
+#else
   *count = PortCount();
+#endif
   return kOk;
 }
 

@@ -21,8 +21,10 @@ BulkReadResult ReadAllParameters(Command& engine, ParameterDatabase& database, i
     if (engine.ReadCommand(row.command_id, value, kDefaultTimeoutMs)) {
       database.SetDataValue(row.control_id, value);
       ++result.read;
+      result.read_rows.push_back(static_cast<int>(i));
     } else {
       ++result.failed;
+      result.failed_rows.push_back(static_cast<int>(i));
     }
     running += 100;
     progress.SetProgressPercent(total > 0 ? running / total : 100);

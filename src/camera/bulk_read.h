@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "camera/command_engine.h"
 #include "camera/parameter_database.h"
@@ -13,8 +14,10 @@ namespace ctrl {
 using CcmSelectorIndex = std::function<int()>;
 
 struct BulkReadResult {
-  int read = 0;    // rows the camera answered
-  int failed = 0;  // rows that kept their previous value
+  int read = 0;                // rows the camera answered
+  int failed = 0;              // rows that kept their previous value
+  std::vector<int> read_rows;  // their row indices, in table order
+  std::vector<int> failed_rows;
 };
 
 // Reads every readable row the connected model has, in table order, into the current values

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include <unistd.h>
@@ -18,7 +20,9 @@
 #include "camera/parameter_database.h"
 #include "camera/time_stamp.h"
 #include "camera/user_sets.h"
+#include "cli/arguments.h"
 #include "cli/connection.h"
+#include "cli/display_text.h"
 #include "cli/json.h"
 #include "cli/terminal_progress.h"
 #include "files/atomic_file.h"
@@ -35,9 +39,10 @@ class StreamNotifier final : public Notifier {
   explicit StreamNotifier(std::ostream& err) : err_(err) { InstallNotifier(this); }
   ~StreamNotifier() override { InstallNotifier(nullptr); }
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
+    // Messages quote camera texts (an unsupported model's name): shown escaped.
     std::string flat = text;
     std::replace(flat.begin(), flat.end(), '\n', ' ');
-    err_ << (caption.empty() ? "" : caption + ": ") << flat << '\n';
+    err_ << (caption.empty() ? "" : caption + ": ") << DisplayText(flat) << '\n';
   }
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
 
@@ -76,7 +81,8 @@ class StampedTrace final : public TraceSink {
  public:
   explicit StampedTrace(std::ostream& out) : out_(out) {}
   void TraceLine(std::string_view line) override {
-    out_ << TerminalTimeStamp(std::chrono::system_clock::now()) << line << '\n' << std::flush;
+    out_ << TerminalTimeStamp(std::chrono::system_clock::now()) << DisplayText(line) << '\n'
+         << std::flush;
   }
 
  private:
@@ -118,37 +124,38 @@ bool ResolveTarget(const std::string& target, const CommandTable& table, ModelKi
   return false;
 }
 
-bool ParseValue(const std::string& text, int32_t& value) {
-  if (text.empty()) return false;
-  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  if (i >= text.size()) return false;
-  bool hex = text.size() > i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
-  const char* digits = hex ? "0123456789abcdefABCDEF" : "0123456789";
-  if (text.find_first_not_of(digits, hex ? i + 2 : i) != std::string::npos) return false;
-  // Values travel as 32-bit patterns: accept the unsigned range as well.
-  long long parsed = std::stoll(text.substr(i), nullptr, hex ? 16 : 10);
-  if (text[0] == '-') parsed = -parsed;
-  if (parsed < -2147483648LL || parsed > 4294967295LL) return false;
-  value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(parsed)));
-  return true;
-}
+// A terminal reply ends at the prompt, after this much silence, or at the latest this long after
+// the line was sent, however much the camera keeps talking.
+constexpr int kTerminalSilenceMs = 1000;
+constexpr int64_t kTerminalReplyLimitMs = 5000;
 
 class Runner {
  public:
-  Runner(const Parsed& parsed, std::ostream& out, std::ostream& err)
-      : parsed_(parsed), out_(out), err_(err) {}
+  Runner(const Parsed& parsed, std::ostream& out, std::ostream& err, const Environment& environment)
+      : parsed_(parsed),
+        out_(out),
+        err_(err),
+        environment_(environment),
+        clock_(environment.clock != nullptr ? *environment.clock : DefaultClock()) {}
 
   int Open() {
-    connection_ = OpenConnection(parsed_.connection, err_);
+    connection_ = environment_.open_connection
+                      ? environment_.open_connection(parsed_.connection, err_)
+                      : OpenConnection(parsed_.connection, err_);
     if (!connection_) return kExitCamera;
-    engine_ = std::make_unique<Command>(connection_->channel(), DefaultClock(), table_, status_);
+    engine_ = std::make_unique<Command>(connection_->channel(), clock_, table_, status_);
     return kExitOk;
   }
 
-  // Identifies the model so addresses and availability follow it.
+  // Identifies the model so addresses and availability follow it. Commands on parameters need a
+  // supported model; the model check has already named an unsupported one.
   bool Identify() {
     if (!engine_->CheckModel()) {
       err_ << "The camera did not answer.\n";
+      return false;
+    }
+    if (engine_->device().kind == ModelKind::Unsupported) {
+      err_ << "Nothing was done: this command needs a supported model.\n";
       return false;
     }
     if (engine_->device().IsWideMono()) table_.ApplyWideModelOverride();
@@ -161,35 +168,46 @@ class Runner {
       err_ << "The camera did not answer.\n";
       return kExitCamera;
     }
-    auto text = [](const std::optional<std::string>& v, const char* placeholder) {
-      return v ? *v : std::string(placeholder);
+    // Label and value of each field; no value when its read failed.
+    std::vector<std::pair<std::string, std::optional<std::string>>> fields = {
+        {"Device Vendor Name", id.vendor_name},
+        {"Device Model Name", id.model_name},
+        {"Device Serial Number", id.serial_number},
+        {"Device Type", NumberText(id.device_type, DeviceTypeText)},
+        {"Device Scan Type", NumberText(id.scan_type, ScanTypeText)},
+        {"Sensor ID", id.sensor_id},
+        {"Device Version", id.device_version},
+        {"FPGA Version", id.fpga_version},
+        {"Device Firmware Version", id.firmware_version},
+        {"XML Version", id.xml_version},
+        {"Device User ID", id.user_id},
     };
-    const DeviceModel& device = engine_->device();
-    std::vector<std::pair<std::string, std::string>> fields = {
-        {"Device Vendor Name", text(id.vendor_name, kTextPlaceholder)},
-        {"Device Model Name", text(id.model_name, kTextPlaceholder)},
-        {"Device Serial Number", text(id.serial_number, kTextPlaceholder)},
-        {"Device Type", DeviceTypeText(id.device_type)},
-        {"Device Scan Type", ScanTypeText(id.scan_type)},
-        {"Sensor ID", text(id.sensor_id, kTextPlaceholder)},
-        {"Device Version", text(id.device_version, kVersionPlaceholder)},
-        {"FPGA Version", text(id.fpga_version, kVersionPlaceholder)},
-        {"Device Firmware Version", text(id.firmware_version, kVersionPlaceholder)},
-        {"XML Version", text(id.xml_version, kVersionPlaceholder)},
-        {"Device User ID", text(id.user_id, kTextPlaceholder)},
-        {"Model Kind", KindName(device.kind)},
-    };
+    const ModelKind kind = engine_->device().kind;
+    std::vector<std::string> unread;
+    for (const auto& [label, value] : fields) {
+      if (!value) unread.push_back(label);
+    }
+    fields.emplace_back("Model Kind", KindName(kind));
     if (parsed_.json) {
-      JsonObject json;
-      for (const auto& [label, value] : fields) json.Add(label, value);
-      out_ << json.str() << '\n';
+      Json json = Json::object();
+      for (const auto& [label, value] : fields) json[label] = value ? Json(*value) : Json();
+      out_ << JsonText(json) << '\n';
     } else {
       for (const auto& [label, value] : fields) {
+        const bool version = label.find("Version") != std::string::npos;
         out_ << label << ": " << std::string(24 - std::min<size_t>(label.size(), 23), ' ')
-             << value << '\n';
+             << (value     ? DisplayText(*value)
+                 : version ? kVersionPlaceholder
+                           : kTextPlaceholder)
+             << '\n';
       }
     }
-    return device.kind == ModelKind::Unsupported ? kExitCamera : kExitOk;
+    if (!unread.empty()) {
+      err_ << "Not read:";
+      for (size_t i = 0; i < unread.size(); ++i) err_ << (i == 0 ? " " : ", ") << unread[i];
+      err_ << ".\n";
+    }
+    return kind == ModelKind::Unsupported || !unread.empty() ? kExitCamera : kExitOk;
   }
 
   // The parameter a get or set names, with the label its messages use.
@@ -221,18 +239,16 @@ class Runner {
     if (IsTextCommand(command_id)) {
       std::string text;
       if (!engine_->ReadText(command_id, kIdentityTextBytes, text, kDefaultTimeoutMs)) {
-        err_ << "The camera did not answer for " << label << ".\n";
-        return kExitCamera;
+        return PrintUnread(label, reg, "The camera did not answer for " + label + ".");
       }
-      PrintValue(label, reg, text);
+      PrintValue(label, reg, text, DisplayText(text));
       return kExitOk;
     }
     int32_t value = 0;
     if (!engine_->ReadRegister(reg, value, kDefaultTimeoutMs)) {
-      err_ << "The camera did not answer or refused " << label << ".\n";
-      return kExitCamera;
+      return PrintUnread(label, reg, "The camera did not answer or refused " + label + ".");
     }
-    PrintValue(label, reg, value);
+    PrintValue(label, reg, value, std::to_string(value));
     return kExitOk;
   }
 
@@ -243,15 +259,9 @@ class Runner {
     const int command_id = target.command_id;
     const uint32_t reg = target.reg;
     const std::string& label = target.label;
-    if (IsTextCommand(command_id)) {
-      if (!engine_->WriteText(command_id, parsed_.value, kDefaultTimeoutMs)) {
-        err_ << "The camera did not accept " << label << ".\n";
-        return kExitCamera;
-      }
-      return kExitOk;
-    }
+    if (const int field = TextFieldAt(reg); field >= 0) return SetText(field, reg);
     int32_t value = 0;
-    if (!ParseValue(parsed_.value, value)) {
+    if (!ParseRegisterValue(parsed_.value, value)) {
       err_ << "\"" << parsed_.value << "\" is not a 32-bit integer.\n";
       return kExitUsage;
     }
@@ -264,34 +274,38 @@ class Runner {
     return kExitOk;
   }
 
+  // Lists every parameter the run reads (factory ones with --factory). A parameter the camera
+  // did not give has no value, never a built-in one.
   int DumpCommand() {
     if (!Identify()) return kExitCamera;
     ParameterDatabase& db = Database();
     NullProgress progress;
-    BulkReadResult result =
-        ReadAllParameters(*engine_, db, 0, CcmFromDatabase(db), progress);
-    JsonArray json;
+    const BulkReadResult result =
+        ReadAllParameters(*engine_, db, FactoryMode(), CcmFromDatabase(db), progress);
+    const std::set<int> read(result.read_rows.begin(), result.read_rows.end());
+    const std::set<int> failed(result.failed_rows.begin(), result.failed_rows.end());
+    constexpr const char* kUnread = "The camera did not answer or refused it.";
+    Json json = Json::array();
     const auto& rows = db.rows();
-    int ccm = CcmFromDatabase(db)();
     for (size_t i = 0; i < rows.size(); ++i) {
-      const ParameterRow& row = rows[i];
-      if (!CommandTable::IsCommandAvailable(row.command_id, engine_->device().kind, ccm)) continue;
-      std::string address = table_.GetCommandAddress(row.command_id);
+      const int row_index = static_cast<int>(i);
+      const bool was_read = read.count(row_index) != 0;
+      if (!was_read && failed.count(row_index) == 0) continue;
+      const std::string label = ParameterDatabase::Label(row_index);
+      const std::string address = table_.GetCommandAddress(rows[i].command_id);
       if (parsed_.json) {
-        JsonObject item;
-        item.Add("label", ParameterDatabase::Label(static_cast<int>(i)));
-        item.Add("address", address);
-        item.Add("value", row.current_value);
-        json.Add(item);
+        Json item = {{"label", label}, {"address", address}};
+        item["value"] = was_read ? Json(rows[i].current_value) : Json();
+        if (!was_read) item["error"] = kUnread;
+        json.push_back(std::move(item));
       } else {
-        std::string label = ParameterDatabase::Label(static_cast<int>(i));
         out_ << label << std::string(30 - std::min<size_t>(label.size(), 29), ' ') << address
-             << "  " << row.current_value << '\n';
+             << "  " << (was_read ? std::to_string(rows[i].current_value) : "(not read)") << '\n';
       }
     }
-    if (parsed_.json) out_ << json.str() << '\n';
+    if (parsed_.json) out_ << JsonText(json) << '\n';
     if (result.failed > 0) {
-      err_ << result.failed << " parameters could not be read; they show their built-in values.\n";
+      err_ << result.failed << " parameters could not be read.\n";
       return kExitCamera;
     }
     return kExitOk;
@@ -311,8 +325,7 @@ class Runner {
       return kExitCamera;
     }
     db.CommitAll();
-    SettingsFileContext context{*engine_, db, FactoryMode(), CcmFromDatabase(db), nullptr,
-                                nullptr};
+    SettingsFileContext context{*engine_, db, FactoryMode(), CcmFromDatabase(db), nullptr, nullptr};
     bool written = parsed_.shipping ? WriteShippingDataFile(parsed_.file, context)
                                     : WriteAllDataFile(parsed_.file, context);
     if (!written) return kExitCamera;
@@ -328,30 +341,35 @@ class Runner {
     NullProgress quiet;
     ReadAllParameters(*engine_, db, FactoryMode(), CcmFromDatabase(db), quiet);
     db.CommitAll();
-    SettingsFileContext context{*engine_, db, FactoryMode(), CcmFromDatabase(db), &progress,
-                                nullptr};
+    SettingsFileContext context{*engine_,  db,     FactoryMode(), CcmFromDatabase(db),
+                                &progress, nullptr};
     SettingsLoadReport report;
     if (!ReadCameraSettingFile(parsed_.file, context, &report)) return kExitCamera;
     err_ << "Sent " << report.sent << " values from " << parsed_.file << "; "
-         << report.sent - report.refused << " accepted, " << report.refused
-         << " not accepted.\n";
+         << report.sent - report.refused << " accepted, " << report.refused << " not accepted.\n";
     return report.refused == 0 ? kExitOk : kExitCamera;
   }
 
   int UserSetCommand() {
-    if (parsed_.target == "area") {
-      int32_t area = -1;
-      if (!engine_->ReadCommand(cmd::kUserSetArea, area, kDefaultTimeoutMs)) {
-        err_ << "The camera did not answer.\n";
-        return kExitCamera;
-      }
-      out_ << AreaDataText(area) << '\n';
-      return kExitOk;
-    }
-    int area = AreaOf(parsed_.value);
+    const bool area_query = parsed_.target == "area";
+    const int area = area_query ? kFactoryArea : AreaOf(parsed_.value);
     if (area < 0) {
       err_ << "The area is factory, 1, 2 or 3.\n";
       return kExitUsage;
+    }
+    if (parsed_.target == "store" && area == kFactoryArea && !parsed_.factory) {
+      err_ << "Storing into the factory area needs --factory.\n";
+      return kExitUsage;
+    }
+    if (!Identify()) return kExitCamera;
+    if (area_query) {
+      int32_t current = -1;
+      if (!engine_->ReadCommand(cmd::kUserSetArea, current, kDefaultTimeoutMs)) {
+        err_ << "The camera did not answer.\n";
+        return kExitCamera;
+      }
+      out_ << AreaDataText(current) << '\n';
+      return kExitOk;
     }
     if (parsed_.target == "load") {
       if (!LoadUserSet(*engine_, area)) {
@@ -361,37 +379,18 @@ class Runner {
       err_ << "Loaded " << AreaDataText(area) << ".\n";
       return kExitOk;
     }
-    if (area == kFactoryArea && !parsed_.factory) {
-      err_ << "Storing into the factory area needs --factory.\n";
-      return kExitUsage;
-    }
     TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
     return StoreUserSetWithProgress(*engine_, area, progress) ? kExitOk : kExitCamera;
   }
 
-  int SetUserIdCommand() {
-    if (parsed_.value.size() > static_cast<size_t>(kMaxUserIdLength)) {
-      err_ << "User ID string is too long !!\n";
-      return kExitUsage;
-    }
-    return WriteUserId(*engine_, parsed_.value) ? kExitOk : kExitCamera;
-  }
+  int SetUserIdCommand() { return Identify() ? WriteUserIdText(parsed_.value) : kExitCamera; }
 
-  int SetSerialCommand() {
-    if (!parsed_.factory) {
-      err_ << "Writing the serial number needs --factory.\n";
-      return kExitUsage;
-    }
-    if (parsed_.value.size() > 10) {
-      err_ << "A serial number has at most ten characters.\n";
-      return kExitUsage;
-    }
-    return WriteSerialNumber(*engine_, parsed_.value) ? kExitOk : kExitCamera;
-  }
+  int SetSerialCommand() { return Identify() ? WriteSerialText(parsed_.value) : kExitCamera; }
 
   // Sends each input line with CR LF and prints every line sent and received with the
   // terminal's time stamp; a reply ends at the "OK>" prompt or after a second of silence.
-  int TerminalCommand(std::istream& in) {
+  int TerminalCommand() {
+    std::istream& in = environment_.in != nullptr ? *environment_.in : std::cin;
     StampedTrace trace(out_);
     engine_->set_trace_sink(&trace);
     bool interactive = isatty(STDIN_FILENO) != 0 && &in == &std::cin;
@@ -402,9 +401,12 @@ class Runner {
       engine_->ReceiveLine();
       engine_->ClearReceive();
       engine_->SendText(input + "\r\n");
+      const int64_t deadline_us = clock_.NowUs() + kTerminalReplyLimitMs * 1000;
       std::string line;
-      while (engine_->WaitLine(1000, line)) {
-        if (line == kPromptLine) break;
+      for (int64_t left_us; (left_us = deadline_us - clock_.NowUs()) > 0;) {
+        const auto wait_ms =
+            static_cast<int>(std::min<int64_t>(kTerminalSilenceMs, (left_us + 999) / 1000));
+        if (!engine_->WaitLine(wait_ms, line) || line == kPromptLine) break;
       }
     }
     engine_->set_trace_sink(nullptr);
@@ -417,14 +419,14 @@ class Runner {
     if (parsed_.lut_action == "read" && !CanWriteLutFile(parsed_.file)) return kExitCamera;
     if (!Identify()) return kExitCamera;
     const ModelKind kind = engine_->device().kind;
-    if (kind == ModelKind::Unsupported) return kExitCamera;
     const bool mono = engine_->device().IsMonochrome();
     std::vector<int> tables;
     if (parsed_.lut_table == "all") {
       tables = mono ? std::vector<int>{kGreenLut} : std::vector<int>{kRedLut, kGreenLut, kBlueLut};
     } else {
-      int table = parsed_.lut_table == "red" ? kRedLut
-                  : parsed_.lut_table == "green" ? kGreenLut : kBlueLut;
+      int table = parsed_.lut_table == "red"     ? kRedLut
+                  : parsed_.lut_table == "green" ? kGreenLut
+                                                 : kBlueLut;
       if (mono && table != kGreenLut) {
         err_ << "A monochrome camera has only the green table.\n";
         return kExitUsage;
@@ -434,7 +436,7 @@ class Runner {
     LutBank bank;
     TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
     NullWindowGate windows;
-    LutTransferContext io{*engine_, DefaultClock(), progress, windows};
+    LutTransferContext io{*engine_, clock_, progress, windows};
     if (parsed_.lut_action == "read") {
       for (int table : tables) {
         if (!ReadLutTable(io, bank, table)) {
@@ -447,12 +449,22 @@ class Runner {
       }
       return WriteLutFile(parsed_.file, bank, kind) ? kExitOk : kExitCamera;
     }
-    if (!ReadLutFile(parsed_.file, bank, kind)) return kExitCamera;
+    // Entries the file lacks are not sent: the camera keeps its own values for them.
+    int entries = 0;
+    if (!ReadLutFile(parsed_.file, bank, kind, &entries)) return kExitCamera;
+    if (entries == 0) {
+      err_ << parsed_.file << " holds no LUT entries; nothing was written to the camera.\n";
+      return kExitCamera;
+    }
     for (int table : tables) {
-      if (!WriteLutTable(io, bank, table, table)) {
+      if (!WriteLutTable(io, bank, table, table, entries)) {
         err_ << "The LUT transfer did not complete.\n";
         return kExitCamera;
       }
+    }
+    if (entries < kLutEntryCount) {
+      err_ << parsed_.file << " holds entries 0 to " << entries - 1
+           << "; the camera keeps its values for the others.\n";
     }
     return kExitOk;
   }
@@ -462,30 +474,95 @@ class Runner {
 
   static std::string KindName(ModelKind kind) {
     switch (kind) {
-      case ModelKind::Mono: return "monochrome";
-      case ModelKind::Color: return "colour";
-      case ModelKind::WideMono: return "wide monochrome";
-      case ModelKind::Unsupported: return "unsupported";
+      case ModelKind::Mono:
+        return "monochrome";
+      case ModelKind::Color:
+        return "colour";
+      case ModelKind::WideMono:
+        return "wide monochrome";
+      case ModelKind::Unsupported:
+        return "unsupported";
     }
     return "unsupported";
   }
 
+  template <typename Number, typename ToText>
+  static std::optional<std::string> NumberText(const std::optional<Number>& value, ToText text) {
+    return value ? std::optional<std::string>(text(value)) : std::nullopt;
+  }
+
+  // Prints a value read: as it is for JSON, `shown` for a person.
   template <typename T>
-  void PrintValue(const std::string& label, uint32_t reg, const T& value) {
+  void PrintValue(const std::string& label, uint32_t reg, const T& value,
+                  const std::string& shown) {
     if (parsed_.json) {
-      JsonObject json;
-      json.Add("label", label);
-      json.Add("address", Hex8(reg));
-      json.Add("value", value);
-      out_ << json.str() << '\n';
+      out_ << JsonText({{"label", label}, {"address", Hex8(reg)}, {"value", value}}) << '\n';
     } else {
-      out_ << value << '\n';
+      out_ << shown << '\n';
     }
+  }
+
+  // A value that could not be read: no value in JSON, the reason on stderr.
+  int PrintUnread(const std::string& label, uint32_t reg, const std::string& error) {
+    if (parsed_.json) {
+      out_ << JsonText(
+                  {{"label", label}, {"address", Hex8(reg)}, {"value", nullptr}, {"error", error}})
+           << '\n';
+    }
+    err_ << error << '\n';
+    return kExitCamera;
+  }
+
+  // The identity text field (command id) whose registers include `reg`, or -1.
+  int TextFieldAt(uint32_t reg) const {
+    for (int id = cmd::kVendorName; id <= cmd::kXmlVersion; ++id) {
+      const uint32_t start = table_.GetCommandRegister(id);
+      if (reg >= start && reg - start < static_cast<uint32_t>(kIdentityTextBytes)) return id;
+    }
+    return -1;
+  }
+
+  // `set` on an identity text: the user ID and serial number follow their own commands' rules
+  // and are written whole; the other texts are the camera's own.
+  int SetText(int field, uint32_t reg) {
+    const std::string label(CommandTable::FeatureLabel(field));
+    if (field != cmd::kUserId && field != cmd::kSerialNumber) {
+      err_ << label << " is read-only.\n";
+      return kExitUsage;
+    }
+    if (reg != table_.GetCommandRegister(field)) {
+      err_ << Hex8(reg) << " is part of " << label << ", which is written as a whole: use "
+           << (field == cmd::kUserId ? "set-user-id" : "set-serial") << ".\n";
+      return kExitUsage;
+    }
+    return field == cmd::kUserId ? WriteUserIdText(parsed_.value) : WriteSerialText(parsed_.value);
+  }
+
+  int WriteUserIdText(const std::string& text) {
+    if (text.size() > static_cast<size_t>(kMaxUserIdLength)) {
+      err_ << "User ID string is too long !!\n";
+      return kExitUsage;
+    }
+    return WriteUserId(*engine_, text) ? kExitOk : kExitCamera;
+  }
+
+  int WriteSerialText(const std::string& text) {
+    if (!parsed_.factory) {
+      err_ << "Writing the serial number needs --factory.\n";
+      return kExitUsage;
+    }
+    if (text.size() > 10) {
+      err_ << "A serial number has at most ten characters.\n";
+      return kExitUsage;
+    }
+    return WriteSerialNumber(*engine_, text) ? kExitOk : kExitCamera;
   }
 
   const Parsed& parsed_;
   std::ostream& out_;
   std::ostream& err_;
+  const Environment& environment_;
+  Clock& clock_;
   StreamNotifier notifier_{err_};
   CommandTable table_;
   OnlineStatusPublisher status_;
@@ -503,7 +580,8 @@ int CategoryOf(const std::string& name) {
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const Environment& environment) {
   IgnoreFileSizeSignal();
   CLI::App app{"Control tool for QX-4096M/TR-PCL and QX-8192M-PCL line-scan cameras",
                "ctrltool-cli"};
@@ -577,19 +655,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitUsage;
     }
     port_text = port_text.substr(3);
-    try {
-      parsed.connection.port_index = std::stoi(port_text) - 1;
-    } catch (...) {
-      parsed.connection.port_index = -1;
-    }
-  } else {
-    try {
-      parsed.connection.port_index = std::stoi(port_text);
-    } catch (...) {
-      parsed.connection.port_index = -1;
-    }
   }
-  if (parsed.connection.port_index < 0 ||
+  const bool com_name = port_text.size() != port.size();
+  int64_t port_number = -1;
+  if (!ParseInteger(port_text, com_name ? 1 : 0, std::numeric_limits<int>::max(), port_number)) {
+    port_number = -1;
+  }
+  parsed.connection.port_index = static_cast<int>(com_name ? port_number - 1 : port_number);
+  if (port_number < 0 || parsed.connection.port_index < 0 ||
       (parsed.connection.category == 0 && parsed.connection.port_index > 15)) {
     err << "Invalid port \"" << port << "\".\n";
     return kExitUsage;
@@ -599,7 +672,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     ListPorts(parsed.connection, out);
     return kExitOk;
   }
-  Runner runner(parsed, out, err);
+  Runner runner(parsed, out, err, environment);
   if (int code = runner.Open(); code != kExitOk) return code;
   if (identify->parsed()) return runner.IdentifyCommand();
   if (get->parsed()) return runner.GetCommand();
@@ -616,7 +689,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
   if (user_id->parsed()) return runner.SetUserIdCommand();
   if (serial->parsed()) return runner.SetSerialCommand();
-  if (terminal->parsed()) return runner.TerminalCommand(std::cin);
+  if (terminal->parsed()) return runner.TerminalCommand();
   if (lut->parsed()) return runner.LutCommand();
   return kExitUsage;
 }

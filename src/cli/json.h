@@ -1,42 +1,16 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
+
+#include <nlohmann/json.hpp>
 
 namespace ctrl::cli {
 
-// Just enough JSON writing for the CLI's --json output.
-std::string JsonQuote(std::string_view text);
+// The CLI's --json output; keys keep the order they were added in.
+using Json = nlohmann::ordered_json;
 
-class JsonObject {
- public:
-  void Add(std::string_view key, std::string_view value) { AddRaw(key, JsonQuote(value)); }
-  void Add(std::string_view key, const char* value) { Add(key, std::string_view(value)); }
-  void Add(std::string_view key, const std::string& value) { Add(key, std::string_view(value)); }
-  void Add(std::string_view key, int64_t value) { AddRaw(key, std::to_string(value)); }
-  void Add(std::string_view key, int32_t value) { AddRaw(key, std::to_string(value)); }
-  void Add(std::string_view key, bool value) { AddRaw(key, value ? "true" : "false"); }
-  std::string str() const { return "{" + body_ + "}"; }
-
- private:
-  void AddRaw(std::string_view key, const std::string& raw) {
-    if (!body_.empty()) body_ += ",";
-    body_ += JsonQuote(key) + ":" + raw;
-  }
-  std::string body_;
-};
-
-class JsonArray {
- public:
-  void Add(const JsonObject& item) {
-    if (!body_.empty()) body_ += ",";
-    body_ += item.str();
-  }
-  std::string str() const { return "[" + body_ + "]"; }
-
- private:
-  std::string body_;
-};
+// Compact text of `value`. UTF-8 text passes through as it is; bytes that are not UTF-8 (camera
+// texts need not be) become U+FFFD instead of failing the output.
+std::string JsonText(const Json& value);
 
 }  // namespace ctrl::cli

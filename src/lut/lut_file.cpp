@@ -109,7 +109,8 @@ bool CanWriteLutFile(const std::string& path) {
   return false;
 }
 
-bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind) {
+bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind, int* data_lines) {
+  if (data_lines != nullptr) *data_lines = 0;
   std::FILE* opened = nullptr;
   const ReadOpenResult open_result = OpenRegularFileForReading(path, kMaxReadFileBytes, opened);
   if (open_result != ReadOpenResult::kOpened) {
@@ -164,6 +165,7 @@ bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind) {
       }
       bank.table(table)[line] = stored;
     }
+    if (data_lines != nullptr) *data_lines = line + 1;
   }
   if (reader.failed()) {
     ShowFileError(path, "\nCouldn't open this file");

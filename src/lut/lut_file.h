@@ -27,7 +27,8 @@ bool CanWriteLutFile(const std::string& path);
 // the first such value of a file is reported. A line with too many columns (or, on a colour
 // camera, not exactly three), or more than 4096 data lines, stops the load with a message and
 // false; the entries stored up to then stay. On success all tables switch to View Mode. Only a
-// regular file of at most 16 MiB is read, piece by piece.
-bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind);
+// regular file of at most 16 MiB is read, piece by piece. `data_lines`, when given, receives the
+// number of data lines stored: entries from there on were not in the file and keep their values.
+bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind, int* data_lines = nullptr);
 
 }  // namespace ctrl

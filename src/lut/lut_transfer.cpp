@@ -1,5 +1,6 @@
 #include "lut/lut_transfer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -15,13 +16,14 @@ bool Retried(LutTransferContext& io, const std::function<bool()>& access) {
   return false;
 }
 
-void ShowEntryProgress(LutTransferContext& io, const std::string& text, int entry) {
+void ShowEntryProgress(LutTransferContext& io, const std::string& text, int entry,
+                       int entry_count = kLutEntryCount) {
   char count[32];
-  std::snprintf(count, sizeof count, " (%d / %d)", entry + 1, kLutEntryCount);
+  std::snprintf(count, sizeof count, " (%d / %d)", entry + 1, entry_count);
   io.progress.SetProgressMessage(text + count);
   // Single precision and truncation, so the bar reads 0..99 during the loop.
-  io.progress.SetProgressPercent(
-      static_cast<int>(static_cast<float>(entry) * (1.0f / kLutEntryCount) * 100.0f));
+  io.progress.SetProgressPercent(static_cast<int>(
+      static_cast<float>(entry) * (1.0f / static_cast<float>(entry_count)) * 100.0f));
   io.progress.ProcessPendingMessages();
 }
 
@@ -91,7 +93,9 @@ bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
   return entry == kLutEntryCount;
 }
 
-bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int target_index) {
+bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int target_index,
+                   int entry_count) {
+  entry_count = std::clamp(entry_count, 0, kLutEntryCount);
   io.windows.DisableWindows();
   SavedAddressing saved;
   if (!SaveAddressing(io, bank, saved)) {
@@ -110,7 +114,7 @@ bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int 
 
   const LutTable& table = source.table();
   int entry = 0;
-  for (; entry < kLutEntryCount; ++entry) {
+  for (; entry < entry_count; ++entry) {
     const bool indexed = Retried(
         io, [&] { return io.engine.WriteCommand(cmd::kLutIndex, entry, kDefaultTimeoutMs); });
     if (!indexed) break;
@@ -118,13 +122,13 @@ bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int 
       return io.engine.WriteCommand(cmd::kLutValue, table[entry], kDefaultTimeoutMs);
     });
     if (!written) break;
-    ShowEntryProgress(io, text, entry);
+    ShowEntryProgress(io, text, entry, entry_count);
   }
   bank.SetModeAndRedraw(source_index, previous_mode);
   RestoreAddressing(io, bank, saved);
   io.windows.EnableWindows();
   io.progress.FinishProgress();
-  return entry == kLutEntryCount;
+  return entry == entry_count;
 }
 
 bool ReadAllLutTables(LutTransferContext& io, LutBank& bank) {

@@ -48,9 +48,11 @@ std::string LutProgressText(bool writing, int table_index, bool monochrome);
 // The camera's selector and index are restored afterwards.
 bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index);
 
-// Writes the source table into the camera LUT of the target table index. True only when all
-// 4096 entries were written. The camera's selector and index are restored afterwards.
-bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int target_index);
+// Writes the first `entry_count` entries of the source table (all 4096 by default) into the
+// camera LUT of the target table index; the camera keeps its other entries. True only when all
+// of them were written. The camera's selector and index are restored afterwards.
+bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int target_index,
+                   int entry_count = kLutEntryCount);
 
 // Reads table 1 on a monochrome camera, else tables 0, 1 and 2 until the first failure.
 bool ReadAllLutTables(LutTransferContext& io, LutBank& bank);

@@ -1,5 +1,6 @@
 #include "transport/cl_serial_transport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -247,7 +248,8 @@ int ClSerial2001Transport::PortCount() {
   ports_.clear();
   CountSlot count(0);
   entries.get_num_manufacturers(count.get());
-  for (uint32_t i = 0; i < count.value(); ++i) {
+  const uint32_t listed = std::min(count.value(), static_cast<uint32_t>(kMaxLibraryPorts));
+  for (uint32_t i = 0; i < listed; ++i) {
     char name[kNameBufferSize] = {};
     CountSlot size(kNameBufferSize);
     CountSlot version(0);
@@ -315,7 +317,8 @@ int ClSerialV11Transport::PortCount() {
   if (!LoadEntryPoints(library, entries)) return 0;
   CountSlot count(0);
   entries.get_num_ports(count.get());
-  for (uint32_t i = 0; i < count.value(); ++i) {
+  const uint32_t listed = std::min(count.value(), static_cast<uint32_t>(kMaxLibraryPorts));
+  for (uint32_t i = 0; i < listed; ++i) {
     char manufacturer[kNameBufferSize] = {};
     char port_id[kNameBufferSize] = {};
     CountSlot manufacturer_size(kNameBufferSize);

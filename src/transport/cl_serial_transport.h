@@ -55,6 +55,10 @@ class ClSerialLibraryTransport : public ClSerialPort {
 extern template class ClSerialLibraryTransport<clser::VendorTag>;
 extern template class ClSerialLibraryTransport<clser::AllSerialTag>;
 
+// The most ports an enumeration lists: a library may report any count (0xFFFFFFFF included),
+// and each listed port costs memory and a library call.
+inline constexpr int kMaxLibraryPorts = 256;
+
 // Camera Link spec. 2000: every clser* library in one folder is a port. The folder is
 // $CLSERIALPATH, else the configured folder, else the system folder on Windows
 // (clser*.dll) and /usr/lib/cameralink elsewhere (clser*.so and libclser*.so). A port's

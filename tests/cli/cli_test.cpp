@@ -58,7 +58,8 @@ TEST(Cli, GetAndSetByLabelOrAddress) {
   ASSERT_EQ(get.code, kExitOk) << get.err;
   EXPECT_EQ(get.out, "4000\n");
   Result by_address = RunCli({"--simulate", "--json", "get", "0x01001010"});
-  EXPECT_EQ(by_address.out, "{\"label\":\"Exposure Time\",\"address\":\"0x01001010\",\"value\":4000}\n");
+  EXPECT_EQ(by_address.out,
+            "{\"label\":\"Exposure Time\",\"address\":\"0x01001010\",\"value\":4000}\n");
   Result text = RunCli({"--simulate", "QX-8192M-PCL", "get", "device model name"});
   EXPECT_EQ(text.out, "QX-8192M-PCL\n");
   EXPECT_EQ(RunCli({"--simulate", "set", "Exposure Time", "3000"}).code, kExitOk);
@@ -139,9 +140,10 @@ TEST(Cli, LutTablesGoToAndFromCsvFiles) {
   EXPECT_EQ(header, "GammaData (R G B)");
   EXPECT_EQ(first, "0,0,0");
   in.close();
-  EXPECT_EQ(RunCli({"--simulate", "QX-4096TR-PCL", "lut", "write", file.string(), "--table",
-                    "blue"}).code,
-            kExitOk);
+  EXPECT_EQ(
+      RunCli({"--simulate", "QX-4096TR-PCL", "lut", "write", file.string(), "--table", "blue"})
+          .code,
+      kExitOk);
   // A colour file does not fit a monochrome camera.
   EXPECT_EQ(RunCli({"--simulate", "lut", "write", file.string()}).code, kExitCamera);
   EXPECT_EQ(RunCli({"--simulate", "lut", "read", "--table", "red", file.string()}).code,
@@ -246,8 +248,9 @@ TEST(Cli, UnwritableDestinationFailsBeforeAnyCameraTraffic) {
 #endif
 
 TEST(Cli, JsonQuotingEscapesWhatWouldBreakAParser) {
-  EXPECT_EQ(JsonQuote("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
-  EXPECT_EQ(JsonQuote(std::string("\x01\xff", 2)), "\"\\u0001\\u00ff\"");
+  EXPECT_EQ(JsonText("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
+  // UTF-8 stays as it is; a byte that is not UTF-8 becomes U+FFFD.
+  EXPECT_EQ(JsonText(std::string("\x01Z\xc3\xbc\xff", 5)), "\"\\u0001Z\xc3\xbc\xef\xbf\xbd\"");
 }
 
 }  // namespace

@@ -188,6 +188,31 @@ TEST_P(LutTransfer, WriteKeepsTheEditModeAndStopsWhereTheCameraFallsSilent) {
   EXPECT_EQ(gate_.disabled, gate_.enabled);
 }
 
+TEST_P(LutTransfer, PartialWriteSendsOnlyItsEntriesInTheFullTransfersOrder) {
+  const int t = first_table();
+  for (int i = 0; i < kLutEntryCount; ++i) bank_.table(t)[i] = 4000 - i;
+  const LutTable before = CameraLut(t);
+  ASSERT_TRUE(WriteLutTable(io_, bank_, t, t, 2));
+  const std::vector<std::string> expected = {
+      "rd 0x01204C00",
+      "rd 0x01204C08",
+      "wr 0x01204C00 " + std::to_string(LutSelectorOfTable(t)),
+      "wr 0x01204C08 0",
+      "wr 0x01204C0C 4000",
+      "wr 0x01204C08 1",
+      "wr 0x01204C0C 3999",
+      "wr 0x01204C00 0",
+      "wr 0x01204C08 33",
+  };
+  EXPECT_EQ(log_.requests, expected);
+  const LutTable after = CameraLut(t);
+  EXPECT_EQ(after[0], 4000);
+  EXPECT_EQ(after[1], 3999);
+  EXPECT_TRUE(std::equal(before.begin() + 2, before.end(), after.begin() + 2));
+  EXPECT_EQ(progress_.last_message, "Now, writing camera lut data. " + Suffix(t) + " (2 / 2)");
+  ExpectAddressingRestored();
+}
+
 TEST_P(LutTransfer, UnansweredSelectorReadEndsBeforeAnyWrite) {
   front_end_.faults().silent = true;
   EXPECT_FALSE(ReadLutTable(io_, bank_, first_table()));

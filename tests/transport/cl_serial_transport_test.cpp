@@ -307,6 +307,16 @@ TEST_F(ClSerialTest, Ver11LibraryMissingAnEntryPointGivesNoPortsAndNoOpen) {
   EXPECT_TRUE(notifier_.messages.empty());
 }
 
+TEST_F(ClSerialTest, EnumerationOfALibraryClaimingHugeCountsIsCapped) {
+  ClSerial2001Transport manager(CLSIM_HUGE_MANAGER_PATH);
+  ClSerialV11Transport all_serial(CLSIM_HUGE_ALL_SERIAL_PATH);
+  for (ClSerialPort* transport : std::initializer_list<ClSerialPort*>{&manager, &all_serial}) {
+    EXPECT_EQ(transport->PortCount(), kMaxLibraryPorts);
+  }
+  EXPECT_EQ(manager.PortName(0), "Ornvik CLSim");
+  EXPECT_EQ(all_serial.PortName(0), "Ornvik CLSim - Port 0");
+}
+
 TEST_F(ClSerialTest, CloseReleasesTheLibraryPortForTheNextOpen) {
   ClSerialV11Transport& transport = transports_.cl_serial_v11;
   ASSERT_TRUE(transport.Open(0));

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace ctrl::cli {
+
+// A whole-text integer, decimal or 0x hexadecimal, with an optional sign, within [min, max].
+// False for anything else, including values too large for any integer type.
+bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value);
+
+// A register value: the signed or the unsigned 32-bit range, sent as its 32-bit pattern.
+bool ParseRegisterValue(std::string_view text, int32_t& value);
+
+}  // namespace ctrl::cli

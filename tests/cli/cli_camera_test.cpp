@@ -1,0 +1,387 @@
+// The CLI against a simulated camera held by the test on a fake clock: catches commands that
+// report success for work they did not do, touch files or the camera when they must not, crash
+// on arguments, show values that were never read, or pass camera text raw to a terminal.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "camera/clock.h"
+#include "cli/cli.h"
+#include "cli/json.h"
+#include "sim/camera_model.h"
+#include "sim/front_end.h"
+#include "sim/in_process_channel.h"
+#include "sim/register_map.h"
+
+namespace ctrl::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The simulated camera's channel, refusing reads and writes of chosen registers as a camera
+// refuses a register it lacks, and keeping every request.
+class CameraChannel final : public ByteChannel {
+ public:
+  CameraChannel(sim::CameraFrontEnd& camera, Clock& clock) : inner_(camera, clock) {}
+
+  bool Write(std::string_view bytes) override {
+    requests.emplace_back(bytes);
+    char op[3] = {};
+    unsigned reg = 0;
+    if (std::sscanf(requests.back().c_str(), "%2s 0x%X", op, &reg) == 2 && refused.count(reg)) {
+      refusals_ += "Error: register not available on this model\r\nOK>\r\n";
+      return true;
+    }
+    return inner_.Write(bytes);
+  }
+  int Read(char* buffer, int length, int timeout_ms) override {
+    if (refusals_.empty()) return inner_.Read(buffer, length, timeout_ms);
+    const int count = std::min(length, static_cast<int>(refusals_.size()));
+    std::copy_n(refusals_.begin(), count, buffer);
+    refusals_.erase(0, static_cast<size_t>(count));
+    return count;
+  }
+  void DiscardInput() override {
+    refusals_.clear();
+    inner_.DiscardInput();
+  }
+
+  int writes() const {
+    return static_cast<int>(
+        std::count_if(requests.begin(), requests.end(),
+                      [](const std::string& r) { return r.rfind("wr ", 0) == 0; }));
+  }
+
+  std::set<uint32_t> refused;
+  std::vector<std::string> requests;
+
+ private:
+  sim::InProcessChannel inner_;
+  std::string refusals_;
+};
+
+class BorrowedConnection final : public Connection {
+ public:
+  explicit BorrowedConnection(ByteChannel& channel) : channel_(channel) {}
+  ByteChannel& channel() override { return channel_; }
+
+ private:
+  ByteChannel& channel_;
+};
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result RunOn(ByteChannel& channel, Clock& clock, const std::vector<std::string>& args,
+             const std::string& input = "") {
+  std::istringstream in(input);
+  Environment environment;
+  environment.open_connection = [&](const ConnectionOptions&, std::ostream&) {
+    return std::make_unique<BorrowedConnection>(channel);
+  };
+  environment.clock = &clock;
+  environment.in = &in;
+  std::ostringstream out, err;
+  const int code = Run(args, out, err, environment);
+  return {code, out.str(), err.str()};
+}
+
+struct TestCamera {
+  explicit TestCamera(const std::string& model_name = "QX-4096M-PCL")
+      : model(model_name), front_end(model), channel(front_end, clock) {}
+
+  Result Run(const std::vector<std::string>& args) { return RunOn(channel, clock, args); }
+
+  FakeClock clock{1'000'000};
+  sim::CameraModel model;
+  sim::CameraFrontEnd front_end;
+  CameraChannel channel;
+};
+
+fs::path TempPath(const std::string& name) {
+  return fs::temp_directory_path() / ("ctrl_cli_" + std::to_string(getpid()) + "_" + name);
+}
+
+std::string Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(CliCamera, CommandsRefusedOnAnUnsupportedModel) {
+  const fs::path file = TempPath("unsupported.file");
+  const std::string kept = "0x01302040=1\n0x01001010=3000\n";
+  const std::vector<std::vector<std::string>> commands = {
+      {"identify"},
+      {"get", "Exposure Time"},
+      {"set", "Exposure Time", "3000"},
+      {"dump"},
+      {"save-settings", file.string()},
+      {"load-settings", file.string()},
+      {"userset", "load", "1"},
+      {"userset", "store", "1"},
+      {"userset", "area"},
+      {"set-user-id", "line 7"},
+      {"--factory", "set-serial", "AB12"},
+      {"lut", "read", file.string()},
+      {"lut", "write", file.string()},
+  };
+  for (const auto& args : commands) {
+    WriteFile(file, kept);
+    TestCamera camera("QX-9999X-PCL");
+    const Result r = camera.Run(args);
+    EXPECT_EQ(r.code, kExitCamera) << args[0] << '\n' << r.err;
+    EXPECT_NE(r.err.find("Unsupported model: \"QX-9999X-PCL\""), std::string::npos) << args[0];
+    EXPECT_EQ(Contents(file), kept) << args[0];
+    EXPECT_EQ(camera.channel.writes(), 0) << args[0];
+  }
+  fs::remove(file);
+}
+
+TEST(CliCamera, NumberArgumentsOutOfRangeAreUsageErrors) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"set", "exposure time", "99999999999999999999"},
+      {"set", "exposure time", "-99999999999999999999"},
+      {"set", "exposure time", "0x100000000"},
+      {"set", "exposure time", "0xFFFFFFFFFFFFFFFFFFFF"},
+      {"set", "exposure time", "4294967296"},
+      {"set", "exposure time", "-2147483649"},
+      {"set", "exposure time", "--5"},
+      {"set", "exposure time", "+-5"},
+      {"set", "exposure time", "0x"},
+      {"--port", "99999999999999999999", "identify"},
+      {"--port", "COM99999999999999999999", "identify"},
+      {"--port", "COM0", "identify"},
+      {"--port", "-1", "identify"},
+      {"--baud", "99999999999999999999", "identify"},
+      {"userset", "load", "99999999999999999999"},
+  };
+  for (const auto& args : commands) {
+    TestCamera camera;
+    const Result r = camera.Run(args);
+    EXPECT_EQ(r.code, kExitUsage) << args[0] << ' ' << args[1] << ' ' << args.back();
+    EXPECT_FALSE(r.err.empty()) << args.back();
+    EXPECT_EQ(camera.channel.writes(), 0) << args.back();
+  }
+  // The edges of the range still go through, as their 32-bit patterns.
+  TestCamera camera;
+  EXPECT_EQ(camera.Run({"set", "Exposure Time", "0x00000BB8"}).code, kExitOk);
+  EXPECT_EQ(camera.model.Peek(sim::reg::kExposureTime), 3000u);
+  EXPECT_EQ(camera.Run({"set", "Exposure Time", "4294967295"}).code, kExitCamera);
+  EXPECT_EQ(camera.Run({"set", "Exposure Time", "-2147483648"}).code, kExitCamera);
+}
+
+TEST(CliCamera, TextRegistersViaSetFollowTheIdentityRules) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    uint32_t field;           // the text field to look at afterwards
+    std::string field_holds;  // what it must hold then
+  };
+  const std::string user_id_80(80, 'u');
+  const std::vector<Case> cases = {
+      {{"set", "Device User ID", user_id_80}, kExitUsage, sim::reg::kUserId, "old id"},
+      {{"set", "0x00000188", "5"}, kExitUsage, sim::reg::kUserId, "old id"},
+      {{"set", "Device Serial Number", "X"}, kExitUsage, sim::reg::kSerialNumber, "SN-OLD"},
+      {{"--factory", "set", "Device Serial Number", "ABCDEFGHIJK"},
+       kExitUsage,
+       sim::reg::kSerialNumber,
+       "SN-OLD"},
+      {{"set", "Device Model Name", "X"}, kExitUsage, sim::reg::kModelName, "QX-4096M-PCL"},
+      {{"set", "0x01600048", "7"}, kExitUsage, sim::reg::kSensorId, "LS4K7-M"},
+      {{"set", "Device User ID", "line 7"}, kExitOk, sim::reg::kUserId, "line 7"},
+      {{"--factory", "set", "Device Serial Number", "AB12"},
+       kExitOk,
+       sim::reg::kSerialNumber,
+       "AB12"},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera;
+    camera.model.PokeText(sim::reg::kUserId, "old id");
+    camera.model.PokeText(sim::reg::kSerialNumber, "SN-OLD");
+    camera.model.Poke(sim::reg::kUserId + sim::kTextBytes, 0x5A5A5A5A);  // the next field's word
+    const Result r = camera.Run(c.args);
+    EXPECT_EQ(r.code, c.code) << c.args[c.args.size() - 2] << '\n' << r.err;
+    EXPECT_EQ(camera.model.PeekText(c.field), c.field_holds) << c.args[c.args.size() - 2];
+    EXPECT_EQ(camera.model.Peek(sim::reg::kUserId + sim::kTextBytes), 0x5A5A5A5Au);
+  }
+}
+
+TEST(CliCamera, JsonOfUnreadValuesHasNoValue) {
+  struct Case {
+    std::vector<std::string> args;
+    uint32_t refused;
+    std::string unread_item;  // the output's text for the value not read
+  };
+  const std::vector<Case> cases = {
+      {{"--json", "get", "Exposure Time"},
+       sim::reg::kExposureTime,
+       R"({"label":"Exposure Time","address":"0x01001010","value":null,"error":)"},
+      {{"--json", "get", "Device User ID"},
+       sim::reg::kUserId,
+       R"({"label":"Device User ID","address":"0x00000184","value":null,"error":)"},
+      {{"--json", "dump"},
+       sim::reg::kExposureTime,
+       R"({"label":"Exposure Time","address":"0x01001010","value":null,"error":)"},
+      {{"--json", "identify"}, sim::reg::kSensorId, R"("Sensor ID":null,)"},
+      {{"identify"}, sim::reg::kSensorId, "Sensor ID:                ?\n"},
+      {{"dump"}, sim::reg::kExposureTime, "0x01001010  (not read)\n"},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera;
+    camera.channel.refused = {c.refused};
+    const Result r = camera.Run(c.args);
+    EXPECT_EQ(r.code, kExitCamera) << c.args.back();
+    EXPECT_NE(r.out.find(c.unread_item), std::string::npos) << c.args.back() << '\n' << r.out;
+    // The database's built-in value for the exposure time must not appear as if read.
+    EXPECT_EQ(r.out.find("\"value\":4000"), std::string::npos) << c.args.back();
+    if (c.args[0] == "--json") {
+      EXPECT_TRUE(Json::accept(r.out)) << r.out;
+    }
+  }
+}
+
+TEST(CliCamera, JsonCarriesCameraTextAsUtf8) {
+  TestCamera camera;
+  camera.model.PokeText(sim::reg::kUserId, "Z\xc3\xbcrich");
+  Result r = camera.Run({"--json", "get", "Device User ID"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["value"], "Z\xc3\xbcrich");
+  camera.model.PokeText(sim::reg::kUserId, "bad\xff");
+  r = camera.Run({"--json", "get", "Device User ID"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["value"], "bad\xef\xbf\xbd");
+}
+
+TEST(CliCamera, LutWriteOfPartialFilesKeepsCameraValues) {
+  struct Case {
+    std::string model;
+    std::string file;
+    std::vector<std::string> options;
+    int code;
+    int entries_from_file;         // entries 0 .. this - 1 come from the file
+    std::set<int> tables_written;  // the camera tables that take them
+  };
+  const std::vector<Case> cases = {
+      {"QX-4096M-PCL", "GammaData\n11\n22\n33\n", {}, kExitOk, 3, {1}},
+      {"QX-4096M-PCL", "GammaData\n", {}, kExitCamera, 0, {}},
+      {"QX-4096M-PCL", "", {}, kExitCamera, 0, {}},
+      {"QX-4096TR-PCL", "GammaData (R G B)\n11,11,11\n22,22,22\n", {}, kExitOk, 2, {0, 1, 2}},
+      {"QX-4096TR-PCL", "GammaData (R G B)\n11,11,11\n", {"--table", "blue"}, kExitOk, 1, {2}},
+  };
+  const fs::path file = TempPath("partial.csv");
+  for (const Case& c : cases) {
+    WriteFile(file, c.file);
+    TestCamera camera(c.model);
+    auto camera_value = [](int table, int i) {
+      return static_cast<uint16_t>((i * 7 + table) % 4096);
+    };
+    for (int table = 0; table < sim::CameraModel::kLutTables; ++table) {
+      for (int i = 0; i < sim::CameraModel::kLutEntries; ++i) {
+        camera.model.SetLutEntry(table, i, camera_value(table, i));
+      }
+    }
+    std::vector<std::string> args = {"lut", "write", file.string()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Result r = camera.Run(args);
+    const std::string name = c.model + " " + std::to_string(c.file.size());
+    EXPECT_EQ(r.code, c.code) << name << '\n' << r.err;
+    if (c.entries_from_file == 0) {
+      EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << name;
+    }
+    int changed = 0;
+    for (int table = 0; table < sim::CameraModel::kLutTables; ++table) {
+      for (int i = 0; i < sim::CameraModel::kLutEntries; ++i) {
+        const bool from_file = c.tables_written.count(table) != 0 && i < c.entries_from_file;
+        const uint16_t expected =
+            from_file ? static_cast<uint16_t>(11 * (i + 1)) : camera_value(table, i);
+        if (camera.model.LutEntry(table, i) != expected) ++changed;
+      }
+    }
+    EXPECT_EQ(changed, 0) << name;
+  }
+  fs::remove(file);
+}
+
+// A camera that keeps talking: a line with a screen-clearing control sequence every 20 ms, one
+// byte per millisecond as a slow line delivers them, for ten minutes.
+class ChattyChannel final : public ByteChannel {
+ public:
+  static constexpr int64_t kTalksForUs = 600'000'000;
+  static constexpr int64_t kByteUs = 1000;
+
+  explicit ChattyChannel(FakeClock& clock) : clock_(clock), start_us_(clock.NowUs()) {}
+
+  bool Write(std::string_view) override { return true; }
+  int Read(char* buffer, int length, int timeout_ms) override {
+    if (length < 1) return 0;
+    const int64_t due_us = start_us_ + static_cast<int64_t>(sent_ + 1) * kByteUs;
+    if (due_us - start_us_ > kTalksForUs) {
+      clock_.AdvanceUs(int64_t{timeout_ms} * 1000);
+      return 0;
+    }
+    if (due_us > clock_.NowUs()) {
+      clock_.SleepUntilUs(std::min(due_us, clock_.NowUs() + int64_t{timeout_ms} * 1000));
+      if (due_us > clock_.NowUs()) return 0;
+    }
+    static constexpr std::string_view kLine = "\x1b[2Jnoise\x07 and more\r\n";
+    buffer[0] = kLine[sent_ % kLine.size()];
+    ++sent_;
+    return 1;
+  }
+  void DiscardInput() override {}
+
+  bool still_talking() const { return clock_.NowUs() - start_us_ < kTalksForUs; }
+
+ private:
+  FakeClock& clock_;
+  int64_t start_us_;
+  uint64_t sent_ = 0;
+};
+
+TEST(CliCamera, CameraTextIsEscapedForTheTerminal) {
+  {
+    TestCamera camera("QX-\x1b[2J");
+    const Result r = camera.Run({"identify"});
+    EXPECT_NE(r.out.find("Device Model Name:        QX-\\x1B[2J\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("Unsupported model: \"QX-\\x1B[2J\""), std::string::npos) << r.err;
+  }
+  {
+    TestCamera camera;
+    // An OSC sequence ending in BEL, a C1 CSI in UTF-8, a byte that is not UTF-8.
+    camera.model.PokeText(sim::reg::kUserId,
+                          "a\x1b]0;x\x07\xc2\x9b"
+                          "b\xff\xc3\xbc");
+    const Result r = camera.Run({"get", "Device User ID"});
+    EXPECT_EQ(r.out, "a\\x1B]0;x\\x07\\xC2\\x9Bb\\xFF\xc3\xbc\n");
+    const Result json = camera.Run({"--json", "get", "Device User ID"});
+    EXPECT_EQ(Json::parse(json.out)["value"],
+              "a\x1b]0;x\x07\xc2\x9b"
+              "b\xef\xbf\xbd\xc3\xbc");
+  }
+  {
+    FakeClock clock(1'000'000);
+    ChattyChannel chatty(clock);
+    const Result r = RunOn(chatty, clock, {"terminal"}, "rd 0x01001010\n");
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(chatty.still_talking()) << "the terminal waited until the camera fell silent";
+    EXPECT_NE(r.out.find("Rx: \\x1B[2Jnoise\\x07 and more\n"), std::string::npos);
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace ctrl::cli
