@@ -18,13 +18,14 @@ BulkReadResult ReadAllParameters(Command& engine, ParameterDatabase& database, i
     if (!CommandTable::IsCommandAvailable(row.command_id, engine.device().kind, ccm)) continue;
 
     int32_t value = 0;
-    if (engine.ReadCommand(row.command_id, value, kDefaultTimeoutMs)) {
+    if (!result.line_lost && engine.ReadCommand(row.command_id, value, kDefaultTimeoutMs)) {
       database.SetDataValue(row.control_id, value);
       ++result.read;
       result.read_rows.push_back(static_cast<int>(i));
     } else {
       ++result.failed;
       result.failed_rows.push_back(static_cast<int>(i));
+      result.line_lost = result.line_lost || engine.last_failure() == Command::Failure::kLineLost;
     }
     running += 100;
     progress.SetProgressPercent(total > 0 ? running / total : 100);

@@ -18,10 +18,12 @@ struct BulkReadResult {
   int failed = 0;              // rows that kept their previous value
   std::vector<int> read_rows;  // their row indices, in table order
   std::vector<int> failed_rows;
+  bool line_lost = false;  // the line went away: the rows from there on were not even asked
 };
 
 // Reads every readable row the connected model has, in table order, into the current values
 // (a failed read keeps the previous value). Factory rows only when factory mode is exactly 1.
+// When the line goes away, the remaining rows fail at once without an exchange each.
 // The caller shows and commits the values afterwards.
 BulkReadResult ReadAllParameters(Command& engine, ParameterDatabase& database, int factory_mode,
                                  const CcmSelectorIndex& ccm_selector_index, Progress& progress);

@@ -33,6 +33,9 @@
 namespace ctrl::cli {
 namespace {
 
+constexpr const char* kLineLostMessage =
+    "The camera's line went away (the camera hung up or the adapter was unplugged).\n";
+
 // Messages of the core go to stderr; questions are never asked of a script.
 class StreamNotifier final : public Notifier {
  public:
@@ -304,6 +307,7 @@ class Runner {
       }
     }
     if (parsed_.json) out_ << JsonText(json) << '\n';
+    if (result.line_lost) err_ << kLineLostMessage;
     if (result.failed > 0) {
       err_ << result.failed << " parameters could not be read.\n";
       return kExitCamera;
@@ -318,6 +322,7 @@ class Runner {
     TerminalProgress progress(err_, isatty(STDERR_FILENO) != 0);
     BulkReadResult result =
         ReadAllParameters(*engine_, db, FactoryMode(), CcmFromDatabase(db), progress);
+    if (result.line_lost) err_ << kLineLostMessage;
     if (result.failed > 0) {
       // A file with built-in values in place of unread ones would not describe this camera.
       err_ << result.failed << " parameters could not be read; " << parsed_.file
@@ -346,8 +351,9 @@ class Runner {
     SettingsLoadReport report;
     if (!ReadCameraSettingFile(parsed_.file, context, &report)) return kExitCamera;
     err_ << "Sent " << report.sent << " values from " << parsed_.file << "; "
-         << report.sent - report.refused << " accepted, " << report.refused << " not accepted.\n";
-    return report.refused == 0 ? kExitOk : kExitCamera;
+         << report.sent - report.refused - report.unanswered << " accepted, " << report.refused
+         << " not accepted, " << report.unanswered << " not answered.\n";
+    return report.refused == 0 && report.unanswered == 0 ? kExitOk : kExitCamera;
   }
 
   int UserSetCommand() {

@@ -141,22 +141,38 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     if (engine.WriteCommand(command_id, value, kDefaultTimeoutMs)) {
       db.SetDataValue(control_id, value);
     } else {
-      // The camera still holds its own value; the database must not claim otherwise.
-      ++counts.refused;
+      // The database must not claim the file's value; the camera's last known one stands.
+      if (engine.last_failure() == Command::Failure::kRefused) {
+        ++counts.refused;
+      } else {
+        ++counts.unanswered;
+      }
       db.SetDataValue(control_id, db.GetSynchronisedValue(control_id));
     }
   }
+  counts.line_lost = engine.line_lost();
 
   file.reset();
   if (context.controls != nullptr) db.RefreshAllControls(*context.controls);
   db.CommitAll();
   progress.FinishProgress();
+  auto lines_of = [&path](int count, const char* what) {
+    return std::to_string(count) + (count == 1 ? " line of " : " lines of ") + path +
+           (count == 1 ? " was" : " were") + what;
+  };
+  std::string message;
   if (counts.refused > 0) {
-    CurrentNotifier().ShowMessage(
-        std::to_string(counts.refused) + (counts.refused == 1 ? " line of " : " lines of ") + path +
-            (counts.refused == 1 ? " was" : " were") +
-            " not accepted by the camera.\nThose parameters keep the camera's values.",
-        "Camera Setting File", MessageIcon::Exclamation);
+    message = lines_of(counts.refused, " not accepted by the camera.") +
+              "\nThose parameters keep the camera's values.";
+  }
+  if (counts.unanswered > 0) {
+    // Whether the camera took these values is not known: it never said.
+    if (!message.empty()) message += "\n";
+    message += counts.line_lost ? "The camera's line went away. " : "";
+    message += lines_of(counts.unanswered, " not answered by the camera.");
+  }
+  if (!message.empty()) {
+    CurrentNotifier().ShowMessage(message, "Camera Setting File", MessageIcon::Exclamation);
   }
   if (report != nullptr) *report = counts;
   return true;

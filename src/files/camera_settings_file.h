@@ -34,9 +34,11 @@ bool WriteShippingDataFile(const std::string& path, SettingsFileContext& context
 bool CanWriteSettingsFile(const std::string& path);
 
 struct SettingsLoadReport {
-  int lines = 0;    // pieces read (lines of up to 255 characters)
-  int sent = 0;     // values written to the camera
-  int refused = 0;  // writes the camera refused or did not answer
+  int lines = 0;       // pieces read (lines of up to 255 characters)
+  int sent = 0;        // values written to the camera
+  int refused = 0;     // writes the camera answered with a refusal
+  int unanswered = 0;  // writes with no answer (time-out, or the line went away)
+  bool line_lost = false;
 };
 
 // Sends every applicable line to the camera and records what the camera accepted; a refused

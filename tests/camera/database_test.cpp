@@ -160,6 +160,21 @@ TEST_F(DatabaseTest, BulkReadOnSilentCameraKeepsDefaultsThenOnlyTheChangeIsWritt
   EXPECT_EQ(Writes().size(), 1u);
 }
 
+// A camera that hangs up part way (during the sixth request): the rows after it fail at once,
+// without a request or a time-out each, and the result says the line went away.
+TEST_F(DatabaseTest, BulkReadStopsAskingOnceTheLineIsGone) {
+  engine_.device().kind = ModelKind::Mono;
+  channel_.answer_limit = 5;
+  NullProgress progress;
+  const int64_t start_us = clock_.NowUs();
+  BulkReadResult result = ReadAllParameters(engine_, db_, 0, nullptr, progress);
+  EXPECT_EQ(result.read, 5);
+  EXPECT_GT(result.failed, 20);
+  EXPECT_TRUE(result.line_lost);
+  EXPECT_EQ(channel_.requests.size(), 6u) << "the request under way when it hung up, no more";
+  EXPECT_EQ(clock_.NowUs(), start_us);
+}
+
 TEST_F(DatabaseTest, UnsupportedModelReadsNothing) {
   NullProgress progress;
   BulkReadResult result = ReadAllParameters(engine_, db_, 0, nullptr, progress);

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "camera/command_engine.h"
@@ -49,9 +50,11 @@ class RecordingProgress final : public Progress {
 class SettingsFileTest : public ::testing::Test {
  protected:
   SettingsFileTest()
-      : channel_(clock_), engine_(channel_, clock_, table_, status_),
-        dir_(fs::temp_directory_path() / ("ctrl_settings_" + std::to_string(getpid()) + "_" +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+      : channel_(clock_),
+        engine_(channel_, clock_, table_, status_),
+        dir_(fs::temp_directory_path() /
+             ("ctrl_settings_" + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
     fs::create_directories(dir_);
     engine_.device().kind = ModelKind::Mono;
   }
@@ -128,15 +131,15 @@ TEST_F(SettingsFileTest, FactoryRowsFollowTheModeAndTheVariant) {
 TEST_F(SettingsFileTest, LoadSkipsWhatDoesNotBelongAndSendsTheRest) {
   fs::path file = dir_ / "in.cam";
   WriteAll(file,
-           " 0x01001010 = 1234 \r\n"   // spaces and CR LF
-           "0x0120604C=&H1F\n"         // hexadecimal value
-           "0x01600324=1\n"            // master-file flag 0: skipped silently
-           "0x01600000=5\n"            // in the table, no database row
-           "0x01103000=1\n"            // CSC Enable: not on mono cameras
-           "0x0100604c=3\n"            // lower-case: no command
+           " 0x01001010 = 1234 \r\n"  // spaces and CR LF
+           "0x0120604C=&H1F\n"        // hexadecimal value
+           "0x01600324=1\n"           // master-file flag 0: skipped silently
+           "0x01600000=5\n"           // in the table, no database row
+           "0x01103000=1\n"           // CSC Enable: not on mono cameras
+           "0x0100604c=3\n"           // lower-case: no command
            "garbage\n"
            "0x0100604C=2\n"
-           "0x0100604C=4\n");          // the later value of a duplicate stays
+           "0x0100604C=4\n");  // the later value of a duplicate stays
   auto context = Context();
   SettingsLoadReport report;
   ASSERT_TRUE(ReadCameraSettingFile(file.string(), context, &report));
@@ -168,6 +171,55 @@ TEST_F(SettingsFileTest, RefusedValuesKeepTheCameraValueAndAreCountedOnce) {
   EXPECT_EQ(db_.GetDataValue(1708), 300);
   ASSERT_EQ(notifier_.messages.size(), 1u);
   EXPECT_NE(notifier_.messages[0].text.find("2 lines of"), std::string::npos);
+}
+
+// A load tells a refusal from silence and from a line that went away: values nobody answered are
+// not reported as refused, and after a hang-up nothing more is sent and no time-out is waited.
+TEST_F(SettingsFileTest, LoadReportsRefusedUnansweredAndLostLinesApart) {
+  struct Case {
+    const char* name;
+    std::set<uint32_t> refused;
+    bool silent;
+    int answer_limit;
+    int want_refused, want_unanswered;
+    size_t want_requests;
+    const char* message_part;  // nullptr: no message
+  } cases[] = {
+      {"all accepted", {}, false, -1, 0, 0, 3, nullptr},
+      {"one refused", {0x0100101C}, false, -1, 1, 0, 3, "1 line of"},
+      {"silent camera", {}, true, -1, 0, 3, 3, "3 lines of"},
+      {"hang-up in the second", {}, false, 1, 0, 2, 2, "The camera's line went away."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db_.CommitAll();
+    channel_.requests.clear();
+    channel_.refused = c.refused;
+    channel_.silent = c.silent;
+    channel_.answer_limit = c.answer_limit;
+    notifier_.messages.clear();
+    fs::path file = dir_ / "l.cam";
+    WriteAll(file, "0x01001010=4100\n0x0100101C=2\n0x0120604C=300\n");
+    auto context = Context();
+    SettingsLoadReport report;
+    const int64_t start_us = clock_.NowUs();
+    ASSERT_TRUE(ReadCameraSettingFile(file.string(), context, &report));
+    EXPECT_EQ(report.refused, c.want_refused);
+    EXPECT_EQ(report.unanswered, c.want_unanswered);
+    EXPECT_EQ(report.line_lost, c.answer_limit >= 0);
+    EXPECT_EQ(channel_.requests.size(), c.want_requests);
+    if (c.answer_limit >= 0) {
+      EXPECT_EQ(clock_.NowUs(), start_us);
+    }
+    if (c.message_part == nullptr) {
+      EXPECT_TRUE(notifier_.messages.empty());
+    } else {
+      ASSERT_EQ(notifier_.messages.size(), 1u);
+      EXPECT_NE(notifier_.messages[0].text.find(c.message_part), std::string::npos);
+      EXPECT_EQ(notifier_.messages[0].text.find("not accepted") != std::string::npos,
+                c.want_refused > 0);
+    }
+  }
 }
 
 TEST_F(SettingsFileTest, EmptyFileStillOpensAndFinishesProgressAndCommits) {

@@ -12,14 +12,14 @@
 namespace ctrl::test {
 
 // Answers at once from a register map; refuses writes to registers in `refused`; says nothing
-// while `silent` is set.
+// while `silent` is set; hangs up (the line is lost) once `answer_limit` requests were answered.
 class MapChannel final : public ByteChannel {
  public:
   explicit MapChannel(FakeClock& clock) : clock_(clock) {}
   bool Write(std::string_view bytes) override {
     std::string request(bytes);
     requests.push_back(request);
-    if (silent) return true;
+    if (silent || LineLost()) return true;
     char op[4] = {};
     unsigned reg = 0;
     unsigned value = 0;
@@ -37,15 +37,19 @@ class MapChannel final : public ByteChannel {
   int Read(char* buffer, int length, int timeout_ms) override {
     int n = 0;
     while (n < length && pos_ < out_.size()) buffer[n++] = out_[pos_++];
-    if (n == 0) clock_.AdvanceUs(int64_t{timeout_ms} * 1000);
+    if (n == 0 && !LineLost()) clock_.AdvanceUs(int64_t{timeout_ms} * 1000);
     return n;
   }
   void DiscardInput() override { pos_ = out_.size(); }
+  bool LineLost() const override {
+    return answer_limit >= 0 && requests.size() > static_cast<size_t>(answer_limit);
+  }
 
   std::map<uint32_t, int32_t> registers;
   std::set<uint32_t> refused;
   std::vector<std::string> requests;
   bool silent = false;
+  int answer_limit = -1;  // -1: never hangs up
 
  private:
   static std::string Hex(unsigned v) {
