@@ -98,8 +98,9 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
   static_cast<QLineEdit*>(terminal.Control(CTerminalDialog::kCommandEdit))
       ->setText("rd 0x00000044");
   terminal.Send();
+  // The reply up to its prompt; a camera that never stops talking does not hold the run.
   std::string reply;
-  while (engine.WaitLine(200, reply)) {
+  for (int lines = 0; lines < 64 && engine.WaitLine(200, reply) && reply != "OK>"; ++lines) {
   }
   ok = SaveWindow(terminal, folder + "/terminal.png") && ok;
   terminal.hide();
