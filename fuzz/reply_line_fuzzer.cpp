@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "camera/command_table.h"
@@ -14,9 +15,11 @@ namespace {
 
 // strtoll/strtoull follow the same auto-base rules (C locale white space, 0x only with a hex
 // digit after it, leading 0 octal), so they serve as the reference.
+// A number up to 2^32 - 1 is a 32-bit pattern (two's complement); beyond that it saturates.
 int32_t ReferenceInt32(const std::string& text) {
   long long v = std::strtoll(text.c_str(), nullptr, 0);
-  if (v > INT32_MAX) return INT32_MAX;
+  if (v > static_cast<long long>(UINT32_MAX)) return INT32_MAX;
+  if (v > INT32_MAX) return static_cast<int32_t>(static_cast<uint32_t>(v));
   if (v < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(v);
 }
@@ -47,6 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int64_t named = ReplyRegisterNumber(line);
   FUZZ_CHECK(named >= -1 && named <= int64_t{UINT32_MAX});
+
+  // Only a line that names the register answers it, and then with the value text's number.
+  const uint32_t asked = named >= 0 ? static_cast<uint32_t>(named) : 0x01001010;
+  const std::optional<int32_t> answer = ReplyValueFor(line, asked);
+  if (answer) {
+    FUZZ_CHECK(named == static_cast<int64_t>(asked));
+    FUZZ_CHECK(*answer == AutoBaseToInt32(line.substr(line.find('=') + 1)));
+  }
+  FUZZ_CHECK(!ReplyValueFor(line, asked + 1));
 
   static const ModelKind kKinds[] = {ModelKind::Mono, ModelKind::Color, ModelKind::WideMono,
                                      ModelKind::Unsupported};

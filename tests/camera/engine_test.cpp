@@ -537,6 +537,18 @@ TEST_F(EngineTest, EndlessTalkerCannotHoldAnExchangePastItsTimeOut) {
   }
 }
 
+// Cameras that reply unsigned give a text byte of 0x80 or more in the top of a value above 2^31:
+// it must come back as that byte, not as a saturated 7F FF FF FF.
+TEST_F(EngineTest, TextBytesAbove0x7FSurviveUnsignedReplies) {
+  Use([](const std::string& r) {
+    const bool first = r.find("0x00000184") != std::string::npos;
+    return std::vector<ScriptedChannel::Chunk>{{10, NamedReply(r, first ? "3916719393" : "0")}};
+  });
+  std::string text;
+  ASSERT_TRUE(engine_->ReadText(7, kIdentityTextBytes, text, 5000));
+  EXPECT_EQ(text, "\xE9te!");
+}
+
 // A text shorter than its field whose length is a multiple of four is ended by a zero register,
 // so the tail of a longer old text does not survive; a text that fills the field gets none.
 TEST_F(EngineTest, ShorterIdentityTextIsEndedByAZeroRegister) {
