@@ -2,12 +2,14 @@
 // robustness against arbitrary input, all through the in-process channel on a fake clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "sim/pty/fault_options.h"
 #include "sim_session.h"
 
 namespace ctrl::sim {
@@ -333,6 +335,43 @@ TEST(SimFaults, TalkIsBoundedAndControlTextsAreRestored) {
   t.camera.faults().control_bytes_in_texts = false;
   t.Exchange("rd 0x00000184\r\n");
   EXPECT_EQ(t.model.PeekText(reg::kUserId), "line 7");
+}
+
+// Catches: a new fault the command line or CLSIM_FAULTS cannot switch on, or that switches the
+// wrong field, and counts that take a bad value.
+TEST(SimFaults, NewFaultsAreSwitchedOnByName) {
+  struct Case {
+    const char* option;
+    bool accepted;
+    std::function<bool(const Faults&)> is_set;
+  };
+  const Case cases[] = {
+      {"unsigned_replies", true, [](const Faults& f) { return f.unsigned_replies; }},
+      {"control_bytes_in_texts", true, [](const Faults& f) { return f.control_bytes_in_texts; }},
+      {"endless_talk", true, [](const Faults& f) { return f.endless_talk; }},
+      {"cut_reply_every_nth=5", true, [](const Faults& f) { return f.cut_reply_every_nth == 5; }},
+      {"cut_reply_every_nth", true, [](const Faults& f) { return f.cut_reply_every_nth == 2; }},
+      {"stray_fragment_every_nth=7", true,
+       [](const Faults& f) { return f.stray_fragment_every_nth == 7; }},
+      {"hang_up_after=40", true, [](const Faults& f) { return f.hang_up_after == 40; }},
+      {"hang_up_after", false, nullptr},
+      {"hang_up_after=-1", false, nullptr},
+      {"endless_talk=1", false, nullptr},
+      {"cut_reply_every_nth=x", false, nullptr},
+  };
+  for (const Case& c : cases) {
+    Faults faults;
+    EXPECT_EQ(ApplyFaultOption(c.option, faults), c.accepted) << c.option;
+    if (c.is_set) {
+      EXPECT_TRUE(c.is_set(faults)) << c.option;
+    }
+  }
+  const std::vector<std::string> names = FaultOptionNames();
+  for (const char* name :
+       {"unsigned_replies", "control_bytes_in_texts", "endless_talk", "cut_reply_every_nth=N",
+        "stray_fragment_every_nth=N", "hang_up_after=N"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+  }
 }
 
 int64_t LineTimeUs(int64_t bytes, int64_t baud) {
