@@ -204,9 +204,10 @@ void PtyCameraServer::Serve() {
         if (front_end_.hung_up()) {
           // Closing every descriptor of the master side is what a client sees as a hang-up
           // (POLLHUP, EIO).
+          // Said before it happens, so whoever sees the hang-up also sees hung_up().
+          hung_up_.store(true);
           master_.Reset();
           own_slave_.Reset();
-          hung_up_.store(true);
           return;
         }
       }
