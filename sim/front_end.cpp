@@ -205,7 +205,6 @@ bool CameraFrontEnd::HangsUpNow() {
   if (after <= 0 || requests_served_ - hang_up_base_ < static_cast<uint64_t>(after)) return false;
   hung_up_ = true;
   pending_.clear();
-  tx_free_us_ = 0;
   return true;
 }
 
@@ -224,8 +223,8 @@ void CameraFrontEnd::ApplyControlTexts() {
 }
 
 void CameraFrontEnd::ServeLine(std::string_view line, bool overlong, int64_t arrived_us) {
-  // Requests are served one after another; a running calibration holds the next one back.
   if (HangsUpNow()) return;
+  // Requests are served one after another; a running calibration holds the next one back.
   const int64_t served_us = std::max({arrived_us, last_served_us_, model_.busy_until_us()});
   last_served_us_ = served_us;
   ++requests_served_;
