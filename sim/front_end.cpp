@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "sim/register_map.h"
+
 namespace ctrl::sim {
 namespace {
 
@@ -77,11 +79,20 @@ std::optional<uint32_t> ParseValue(std::string_view text) {
   return static_cast<uint32_t>(0x100000000ull - *magnitude);
 }
 
-std::string ValueLine(uint32_t reg, uint32_t value) {
+std::string ValueLine(uint32_t reg, uint32_t value, bool as_unsigned) {
   char text[48];
-  std::snprintf(text, sizeof text, "0x%08X=%d\r\n", static_cast<unsigned>(reg),
-                static_cast<int>(static_cast<int32_t>(value)));
+  if (as_unsigned) {
+    std::snprintf(text, sizeof text, "0x%08X=%u\r\n", static_cast<unsigned>(reg),
+                  static_cast<unsigned>(value));
+  } else {
+    std::snprintf(text, sizeof text, "0x%08X=%d\r\n", static_cast<unsigned>(reg),
+                  static_cast<int>(static_cast<int32_t>(value)));
+  }
   return text;
+}
+
+bool IsNth(uint64_t count, int nth) {
+  return nth > 0 && count % static_cast<uint64_t>(nth) == 0;
 }
 
 std::string_view RefusalText(Refusal refusal) {
@@ -107,7 +118,8 @@ CameraFrontEnd::CameraFrontEnd(CameraModel& model) : model_(model) {}
 
 void CameraFrontEnd::Receive(std::string_view bytes, int64_t now_us) {
   ApplyBaudSwitch(now_us);
-  if (faults_.silent) {
+  last_seen_us_ = std::max(last_seen_us_, now_us);
+  if (faults_.silent || hung_up_) {
     line_.clear();
     line_overflowed_ = false;
     return;
@@ -122,6 +134,7 @@ void CameraFrontEnd::Receive(std::string_view bytes, int64_t now_us) {
       ServeLine(line_, line_overflowed_, arrived_us);
       line_.clear();
       line_overflowed_ = false;
+      if (hung_up_) return;
     } else if (line_.size() < kMaxRequestLine) {
       line_.push_back(byte);
     } else {
@@ -133,29 +146,98 @@ void CameraFrontEnd::Receive(std::string_view bytes, int64_t now_us) {
 
 void CameraFrontEnd::TakeDue(int64_t now_us, std::string& out) {
   ApplyBaudSwitch(now_us);
-  while (!pending_.empty() && pending_.front().due_us <= now_us) {
-    out.push_back(pending_.front().byte);
-    pending_.pop_front();
+  last_seen_us_ = std::max(last_seen_us_, now_us);
+  if (!faults_.endless_talk) {
+    talk_next_us_ = -1;
+  } else if (talk_next_us_ < 0 || talk_next_us_ < now_us - kTalkBacklogUs) {
+    talk_next_us_ = talk_next_us_ < 0 ? now_us : now_us - kTalkBacklogUs;
+  }
+  // Reply bytes and talk, each in the order they fall due.
+  for (;;) {
+    const bool reply_due = !pending_.empty() && pending_.front().due_us <= now_us;
+    const bool talk_due = talk_next_us_ >= 0 && talk_next_us_ <= now_us;
+    if (reply_due && (!talk_due || pending_.front().due_us <= talk_next_us_)) {
+      out.push_back(pending_.front().byte);
+      pending_.pop_front();
+    } else if (talk_due) {
+      AppendTalk(out);
+      talk_next_us_ += kTalkIntervalUs;
+    } else {
+      break;
+    }
   }
 }
 
 int64_t CameraFrontEnd::NextDueUs() const {
-  return pending_.empty() ? -1 : pending_.front().due_us;
+  int64_t next_us = pending_.empty() ? -1 : pending_.front().due_us;
+  if (faults_.endless_talk) {
+    // Talk not started yet starts at the next call.
+    const int64_t talk_us = talk_next_us_ < 0 ? last_seen_us_ : talk_next_us_;
+    next_us = next_us < 0 ? talk_us : std::min(next_us, talk_us);
+  }
+  return next_us;
+}
+
+void CameraFrontEnd::AppendTalk(std::string& out) {
+  ++talk_items_;
+  if (talk_items_ % kTalkRunEvery == 0) {
+    out.append(kOverlongLineBytes, '~');
+    return;
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "0x%08X=%llu\r\n", static_cast<unsigned>(kTalkRegister),
+                static_cast<unsigned long long>(talk_items_));
+  out.append(text);
+}
+
+void CameraFrontEnd::Reconnect() {
+  hung_up_ = false;
+  hang_up_armed_for_ = faults_.hang_up_after;
+  hang_up_base_ = requests_served_;
+}
+
+bool CameraFrontEnd::HangsUpNow() {
+  if (faults_.hang_up_after != hang_up_armed_for_) {
+    hang_up_armed_for_ = faults_.hang_up_after;
+    hang_up_base_ = requests_served_;
+  }
+  const int after = faults_.hang_up_after;
+  if (after <= 0 || requests_served_ - hang_up_base_ < static_cast<uint64_t>(after)) return false;
+  hung_up_ = true;
+  pending_.clear();
+  return true;
+}
+
+void CameraFrontEnd::ApplyControlTexts() {
+  if (faults_.control_bytes_in_texts == texts_replaced_) return;
+  if (faults_.control_bytes_in_texts) {
+    saved_vendor_name_ = model_.PeekText(reg::kVendorName);
+    saved_user_id_ = model_.PeekText(reg::kUserId);
+    model_.PokeText(reg::kVendorName, kControlVendorName);
+    model_.PokeText(reg::kUserId, kControlUserId);
+  } else {
+    model_.PokeText(reg::kVendorName, saved_vendor_name_);
+    model_.PokeText(reg::kUserId, saved_user_id_);
+  }
+  texts_replaced_ = faults_.control_bytes_in_texts;
 }
 
 void CameraFrontEnd::ServeLine(std::string_view line, bool overlong, int64_t arrived_us) {
+  if (HangsUpNow()) return;
   // Requests are served one after another; a running calibration holds the next one back.
   const int64_t served_us = std::max({arrived_us, last_served_us_, model_.busy_until_us()});
   last_served_us_ = served_us;
   ++requests_served_;
+  // A camera busy talking to itself takes requests in but never gets to answer.
+  if (faults_.endless_talk) return;
+  ApplyControlTexts();
   const std::string answer = Answer(line, overlong, served_us);
   // A calibration started by this request answers when it is done.
   const int64_t ready_us = std::max(served_us, model_.busy_until_us()) + faults_.reply_delay_us;
   const bool switches_baud = model_.has_pending_baud_rate();
 
   ++replies_;
-  const int nth = faults_.drop_every_nth_reply;
-  if (nth > 0 && replies_ % static_cast<uint64_t>(nth) == 0) {
+  if (IsNth(replies_, faults_.drop_every_nth_reply)) {
     ++replies_dropped_;
     if (switches_baud) baud_switch_us_ = ready_us;
     return;
@@ -179,7 +261,14 @@ void CameraFrontEnd::ServeLine(std::string_view line, bool overlong, int64_t arr
       out.push_back(byte);
     }
   }
-  out.append(answer);
+  if (IsNth(replies_, faults_.stray_fragment_every_nth)) out.append(kStrayFragment);
+  if (IsNth(replies_, faults_.cut_reply_every_nth)) {
+    // Stops one byte before the CR of its first line: the value's last digit never comes.
+    const size_t line_end = answer.find('\r');
+    out.append(answer, 0, line_end == std::string::npos || line_end == 0 ? 0 : line_end - 1);
+  } else {
+    out.append(answer);
+  }
   if (!Schedule(out, ready_us)) ++replies_dropped_;
   if (switches_baud) baud_switch_us_ = std::max(ready_us, tx_free_us_);
 }
@@ -198,7 +287,7 @@ std::string CameraFrontEnd::Answer(std::string_view line, bool overlong, int64_t
     if (!reg) {
       reply = "Error: invalid register\r\n";
     } else if (model_.Read(*reg, value, at_us)) {
-      reply = ValueLine(*reg, value);
+      reply = ValueLine(*reg, value, faults_.unsigned_replies);
     } else {
       reply = RefusalText(model_.last_refusal());
     }
@@ -211,7 +300,7 @@ std::string CameraFrontEnd::Answer(std::string_view line, bool overlong, int64_t
     } else if (!value) {
       reply = "Error: invalid value\r\n";
     } else if (model_.Write(*reg, *value, at_us, reply_value)) {
-      reply = ValueLine(*reg, reply_value);
+      reply = ValueLine(*reg, reply_value, faults_.unsigned_replies);
     } else {
       reply = RefusalText(model_.last_refusal());
     }

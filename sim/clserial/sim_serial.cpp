@@ -1,5 +1,6 @@
 #include "sim_serial.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -102,6 +103,15 @@ class Port {
   std::string received;  // reply bytes that reached the grabber, not read yet
 
   CameraFrontEnd& camera() { return front_end_; }
+  // Moves the camera's due bytes into `received`; beyond kMaxReceived they are lost, as in a
+  // grabber's receive buffer nobody empties (a camera that talks without end fills it).
+  void Collect(int64_t now_us) {
+    static constexpr size_t kMaxReceived = 65536;
+    std::string due;
+    front_end_.TakeDue(now_us, due);
+    const size_t room = kMaxReceived - std::min(kMaxReceived, received.size());
+    received.append(due, 0, std::min(room, due.size()));
+  }
   bool RatesMatch() const { return line_rate == model_.baud_rate(); }
 
  private:
@@ -163,6 +173,7 @@ int32_t SerialInit(uint32_t index, void** reference) {
   port->in_use = true;
   port->line_rate = 9600;
   port->received.clear();
+  port->camera().Reconnect();
   *reference = port.get();
   return kOk;
 }
@@ -180,8 +191,10 @@ int32_t SerialWrite(void* reference, const char* buffer, uint32_t* count, uint32
   if (buffer == nullptr || count == nullptr) return kInvalidPointer;
   std::lock_guard<std::mutex> lock(port->mutex);
   // At the wrong rate the camera sees only noise.
+  // After a hang-up the line is gone: every access fails, but not by time-out.
+  if (port->camera().hung_up()) return kInvalidReference;
   if (port->RatesMatch()) port->camera().Receive(std::string_view(buffer, *count), NowUs());
-  return kOk;
+  return port->camera().hung_up() ? kInvalidReference : kOk;
 }
 
 int32_t SerialRead(void* reference, char* buffer, uint32_t* count, uint32_t timeout_ms) {
@@ -192,8 +205,12 @@ int32_t SerialRead(void* reference, char* buffer, uint32_t* count, uint32_t time
   const int64_t deadline_us = NowUs() + int64_t{timeout_ms} * 1000;
   std::unique_lock<std::mutex> lock(port->mutex);
   for (;;) {
+    if (port->camera().hung_up()) {
+      *count = 0;
+      return kInvalidReference;
+    }
     const int64_t now_us = NowUs();
-    port->camera().TakeDue(now_us, port->received);
+    port->Collect(now_us);
     if (port->received.size() >= wanted) {
       std::memcpy(buffer, port->received.data(), wanted);
       port->received.erase(0, wanted);
@@ -215,7 +232,7 @@ int32_t NumBytesAvail(void* reference, uint32_t* count) {
   if (port == nullptr) return kInvalidReference;
   if (count == nullptr) return kInvalidPointer;
   std::lock_guard<std::mutex> lock(port->mutex);
-  port->camera().TakeDue(NowUs(), port->received);
+  port->Collect(NowUs());
   *count = static_cast<uint32_t>(port->received.size());
   return kOk;
 }
@@ -224,7 +241,7 @@ int32_t FlushPort(void* reference) {
   Port* port = PortOf(reference);
   if (port == nullptr) return kInvalidReference;
   std::lock_guard<std::mutex> lock(port->mutex);
-  port->camera().TakeDue(NowUs(), port->received);
+  port->Collect(NowUs());
   port->received.clear();
   return kOk;
 }

@@ -12,7 +12,9 @@
 //   CLSIM_MANUFACTURER  manufacturer name reported by the library (default "Ornvik CLSim")
 //   CLSIM_MANUFACTURERS comma-separated names the 2001 manager offers (default: the
 //                       manufacturer name alone)
-//   CLSIM_FAULTS        comma-separated camera faults, as camsim's --fault
+//   CLSIM_FAULTS        comma-separated camera faults, as camsim's --fault; after the
+//                       hang-up fault strikes, clSerialRead and clSerialWrite fail with
+//                       "invalid reference" until the port is opened again
 //
 // A port starts at 9600 bits per second on every clSerialInit. While its rate differs from the
 // camera's Baud Rate register the camera does not understand the requests and stays silent.

@@ -18,6 +18,23 @@ constexpr Switch kSwitches[] = {
     {"overlong_line", &Faults::overlong_line},
     {"split_into_single_bytes", &Faults::split_into_single_bytes},
     {"emulate_line_speed", &Faults::emulate_line_speed},
+    {"unsigned_replies", &Faults::unsigned_replies},
+    {"control_bytes_in_texts", &Faults::control_bytes_in_texts},
+    {"endless_talk", &Faults::endless_talk},
+};
+
+// Faults that take a count: every n-th reply, or after n requests.
+struct Count {
+  const char* name;
+  int Faults::*count;
+  int default_count;  // taken when no "=N" is given; 0 when a count is required
+};
+
+constexpr Count kCounts[] = {
+    {"drop_every_nth_reply", &Faults::drop_every_nth_reply, 2},
+    {"cut_reply_every_nth", &Faults::cut_reply_every_nth, 2},
+    {"stray_fragment_every_nth", &Faults::stray_fragment_every_nth, 2},
+    {"hang_up_after", &Faults::hang_up_after, 0},
 };
 
 bool ParseCount(std::string_view text, int64_t& value) {
@@ -41,12 +58,15 @@ bool ApplyFaultOption(std::string_view option, Faults& faults) {
     }
   }
   int64_t value = 0;
-  if (name == "drop_every_nth_reply") {
-    if (!has_value)
-      value = 2;
-    else if (!ParseCount(value_text, value) || value > 1'000'000)
+  for (const Count& entry : kCounts) {
+    if (name != entry.name) continue;
+    if (!has_value) {
+      if (entry.default_count == 0) return false;
+      value = entry.default_count;
+    } else if (!ParseCount(value_text, value) || value > 1'000'000) {
       return false;
-    faults.drop_every_nth_reply = static_cast<int>(value);
+    }
+    faults.*entry.count = static_cast<int>(value);
     return true;
   }
   if (name == "reply_delay_us") {
@@ -69,7 +89,7 @@ bool ApplyFaultList(std::string_view list, Faults& faults) {
 std::vector<std::string> FaultOptionNames() {
   std::vector<std::string> names;
   for (const Switch& entry : kSwitches) names.emplace_back(entry.name);
-  names.emplace_back("drop_every_nth_reply=N");
+  for (const Count& entry : kCounts) names.push_back(std::string(entry.name) + "=N");
   names.emplace_back("reply_delay_us=N");
   return names;
 }

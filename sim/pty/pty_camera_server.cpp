@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,7 +68,13 @@ bool PtyCameraServer::Fail(const std::string& what) {
 }
 
 bool PtyCameraServer::Start() {
-  if (running()) return true;
+  if (running() && !hung_up()) return true;
+  Stop();
+  hung_up_.store(false);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    front_end_.Reconnect();
+  }
   error_.clear();
   master_.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (!master_.valid()) return Fail("posix_openpt");
@@ -161,6 +167,8 @@ void PtyCameraServer::Serve() {
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   Clock& clock = DefaultClock();
   std::string outbox;  // reply bytes due but not yet taken by the line
+  // A camera that talks without end must not pile bytes up here while nobody reads the line.
+  constexpr size_t kMaxOutbox = 4096;
   char chunk[512];
   while (!stop_.load()) {
     int64_t next_due_us;
@@ -193,9 +201,18 @@ void PtyCameraServer::Serve() {
         if (LineRateMatches()) {
           front_end_.Receive(std::string_view(chunk, static_cast<size_t>(count)), clock.NowUs());
         }
+        if (front_end_.hung_up()) {
+          // Closing every descriptor of the master side is what a client sees as a hang-up
+          // (POLLHUP, EIO).
+          // Said before it happens, so whoever sees the hang-up also sees hung_up().
+          hung_up_.store(true);
+          master_.Reset();
+          own_slave_.Reset();
+          return;
+        }
       }
     }
-    {
+    if (outbox.size() < kMaxOutbox) {
       std::lock_guard<std::mutex> lock(mutex_);
       front_end_.TakeDue(clock.NowUs(), outbox);
     }

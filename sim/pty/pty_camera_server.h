@@ -34,11 +34,15 @@ class PtyCameraServer {
   PtyCameraServer(const PtyCameraServer&) = delete;
   PtyCameraServer& operator=(const PtyCameraServer&) = delete;
 
-  // Creates the pty (and the link) and starts serving. False with error() set on failure.
+  // Creates the pty (and the link) and starts serving; after a hang-up, a new pty with the line
+  // up again. False with error() set on failure.
   bool Start();
   // Stops the thread, closes the pty and removes the link. Safe to call more than once.
   void Stop();
   bool running() const { return thread_.joinable(); }
+  // True once the camera has hung up (the hang-up fault): the pty is closed, so clients see a
+  // hang-up, until Start() makes a new one.
+  bool hung_up() const { return hung_up_.load(); }
 
   const std::string& slave_path() const { return slave_path_; }
   const std::string& link_path() const { return options_.link_path; }
@@ -73,6 +77,7 @@ class PtyCameraServer {
   std::string error_;
   bool link_made_ = false;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> hung_up_{false};
   std::atomic<uint64_t> bytes_received_{0};
   std::thread thread_;
 };

@@ -68,6 +68,7 @@ class HookedChannel final : public ByteChannel {
     return inner_.Read(buffer, length, std::min(timeout_ms, 2));
   }
   void DiscardInput() override { inner_.DiscardInput(); }
+  bool LineLost() const override { return inner_.LineLost(); }
 
   // Runs `hook` before the request `after` requests from now.
   void At(int after, std::function<void()> hook) {

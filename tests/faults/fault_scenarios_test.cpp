@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 
+#include "camera/identity.h"
 #include "camera/user_sets.h"
 #include "fault_rig.h"
 #include "files/camera_settings_file.h"
@@ -227,6 +229,150 @@ TEST_F(FaultsTest, SilentInTheMiddleOfUserSetStore) {
   EXPECT_EQ(rig.notifier().messages.back().text, "Completed to store current setting data!");
   EXPECT_EQ(Read(cmd::kUserSetArea), 2);
   ExpectRecovered();
+}
+
+// Replies that break the line in other ways: values printed unsigned, a reply cut off before its
+// last digit, a stray fragment glued to a reply, control bytes and a NUL in the texts, a camera
+// that talks without end, and one that hangs up halfway through a bulk read. In each, what the
+// tool takes as the camera's value is the camera's, and it recovers once the camera is sound.
+TEST_F(FaultsTest, LineBreakingFaults) {
+  const auto camera_value = [&](uint32_t reg) {
+    return static_cast<int32_t>(rig.CameraRegister(reg));
+  };
+  // A read that succeeds must give exactly the camera's value; returns whether it succeeded.
+  const auto read_checked = [&](uint32_t reg) {
+    int32_t value = -12345;
+    const bool ok = rig.engine().ReadRegister(reg, value, kTimeoutMs);
+    if (ok) {
+      EXPECT_EQ(value, camera_value(reg)) << std::hex << reg;
+    }
+    return ok;
+  };
+  // Reads and writes retried up to three times, as the LUT transfer does.
+  const auto read_lut_entries_with_retries = [&] {
+    for (int entry : {0, 297, 1000, 4095}) {
+      bool written = false;
+      for (int attempt = 0; attempt < 3 && !written; ++attempt) {
+        written = rig.engine().WriteCommand(cmd::kLutIndex, entry, kTimeoutMs);
+      }
+      ASSERT_TRUE(written) << entry;
+      ASSERT_EQ(camera_value(sim::reg::kLutIndex), entry);
+      int32_t value = -1;
+      bool read = false;
+      for (int attempt = 0; attempt < 3 && !read; ++attempt) {
+        read = rig.engine().ReadRegister(sim::reg::kLutValue, value, kTimeoutMs);
+      }
+      ASSERT_TRUE(read) << entry;
+      EXPECT_EQ(value, camera_value(sim::reg::kLutValue)) << entry;
+    }
+  };
+  // Every row either reads the camera's value or fails; some fail.
+  const auto bulk_read_fails_some_but_takes_no_wrong_value = [&] {
+    BulkReadResult result = rig.ReadAll();
+    EXPECT_GT(result.failed, 0);
+    EXPECT_GT(result.read, 0);
+    rig.db().CommitAll();
+    EXPECT_EQ(rig.Mismatches(), std::vector<std::string>{});
+  };
+
+  struct Case {
+    const char* name;
+    std::function<void(sim::Faults&)> set;
+    int scale;
+    std::function<void()> check;
+  };
+  const Case cases[] = {
+      {"unsigned replies", [](sim::Faults& f) { f.unsigned_replies = true; }, 1,
+       [&] {
+         ASSERT_TRUE(rig.engine().WriteRegister(sim::reg::kBlackLevel, -4095, kTimeoutMs));
+         ASSERT_EQ(camera_value(sim::reg::kBlackLevel), -4095);
+         int32_t value = 0;
+         EXPECT_TRUE(rig.engine().ReadRegister(sim::reg::kBlackLevel, value, kTimeoutMs));
+         EXPECT_EQ(value, -4095);
+         BulkReadResult result = rig.ReadAll();
+         EXPECT_EQ(result.failed, 0);
+         rig.db().CommitAll();
+         EXPECT_EQ(rig.Mismatches(), std::vector<std::string>{});
+         ASSERT_TRUE(rig.engine().WriteRegister(sim::reg::kBlackLevel, 0, kTimeoutMs));
+       }},
+      {"every third reply cut", [](sim::Faults& f) { f.cut_reply_every_nth = 3; }, 100,
+       [&] {
+         int failed = 0;
+         for (int i = 0; i < 9; ++i) failed += read_checked(sim::reg::kLutValue) ? 0 : 1;
+         EXPECT_GE(failed, 3);  // more only if a stall of the real line ran out the fast clock
+         read_lut_entries_with_retries();
+         bulk_read_fails_some_but_takes_no_wrong_value();
+       }},
+      {"stray fragment before every second reply",
+       [](sim::Faults& f) { f.stray_fragment_every_nth = 2; }, 100,
+       [&] {
+         int failed = 0;
+         for (int i = 0; i < 8; ++i) failed += read_checked(sim::reg::kLutValue) ? 0 : 1;
+         EXPECT_GE(failed, 4);  // more only if a stall of the real line ran out the fast clock
+         read_lut_entries_with_retries();
+         bulk_read_fails_some_but_takes_no_wrong_value();
+       }},
+      {"control bytes in texts", [](sim::Faults& f) { f.control_bytes_in_texts = true; }, 1,
+       [&] {
+         std::string user_id;
+         ASSERT_TRUE(rig.engine().ReadText(cmd::kUserId, kMaxUserIdLength, user_id, kTimeoutMs));
+         EXPECT_EQ(user_id, std::string("\x1b[2J"
+                                        "caf\xe9"
+                                        "\x01\x7f\xff|"));
+         std::string vendor;
+         ASSERT_TRUE(
+             rig.engine().ReadText(cmd::kVendorName, kIdentityTextBytes, vendor, kTimeoutMs));
+         EXPECT_EQ(vendor, std::string("Ornvik\x1b[2J\x07 caf\xe9"));
+       }},
+      {"endless talk", [](sim::Faults& f) { f.endless_talk = true; }, FaultRig::kFastScale,
+       [&] {
+         for (int i = 0; i < 3; ++i) {
+           const uint64_t exchanges = rig.engine().exchanges();
+           const int64_t start_us = rig.clock().NowUs();
+           int32_t value = -12345;
+           EXPECT_FALSE(rig.engine().ReadRegister(sim::reg::kLutValue, value, kTimeoutMs));
+           EXPECT_EQ(rig.engine().last_failure(), Command::Failure::kNoAnswer);
+           EXPECT_EQ(value, -12345);
+           EXPECT_EQ(rig.engine().exchanges(), exchanges + 1);
+           EXPECT_GE(rig.clock().NowUs() - start_us, int64_t{kTimeoutMs} * 1000)
+               << "ended by its time-out, not before";
+         }
+         EXPECT_FALSE(rig.status().online());
+       }},
+      {"hang-up after ten requests", [](sim::Faults& f) { f.hang_up_after = 10; }, 1,
+       [&] {
+         int64_t hang_up_us = 0;
+         rig.channel().At(11, [&] {
+           rig.clock().set_scale(100);
+           hang_up_us = rig.clock().NowUs();
+         });
+         const int requests_before = rig.channel().requests();
+         BulkReadResult result = rig.ReadAll();
+         EXPECT_EQ(result.read, 10);
+         EXPECT_EQ(result.failed, rows - 10);
+         EXPECT_EQ(rig.engine().last_failure(), Command::Failure::kLineLost);
+         EXPECT_TRUE(rig.server().hung_up());
+         // One request found the line gone; no later row even sent one, nor waited out a
+         // time-out of its own.
+         EXPECT_EQ(rig.channel().requests() - requests_before, 11);
+         EXPECT_LT(rig.clock().NowUs() - hang_up_us, int64_t{kTimeoutMs} * 1000 * (rows - 10) / 2);
+         EXPECT_FALSE(Answers());
+         EXPECT_EQ(rig.engine().last_failure(), Command::Failure::kLineLost);
+         rig.db().CommitAll();
+         EXPECT_EQ(rig.Mismatches(), std::vector<std::string>{});
+         rig.channel().At(-1, nullptr);
+         rig.ClearFaults();
+         ASSERT_TRUE(rig.server().Start()) << rig.server().error();
+         ASSERT_TRUE(rig.comm().ReopenCurrent());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    rig.SetFaults(c.set, c.scale);
+    c.check();
+    rig.ClearFaults();
+    ExpectRecovered();
+  }
 }
 
 class LutFaultsTest : public FaultsTest {

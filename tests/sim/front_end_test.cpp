@@ -2,11 +2,14 @@
 // robustness against arbitrary input, all through the in-process channel on a fake clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "sim/pty/fault_options.h"
 #include "sim_session.h"
 
 namespace ctrl::sim {
@@ -216,6 +219,159 @@ TEST(SimFaults, SplitBytesArriveOneByOneWithGaps) {
   ASSERT_EQ(s.channel.Read(buffer, 1, 1000), 1);
   EXPECT_EQ(buffer[0], '6');  // "0x01600004": the fifth byte
   EXPECT_EQ(s.clock.NowUs(), t0 + 4 * CameraFrontEnd::kSplitByteGapUs);
+}
+
+// Catches: each of the reply-breaking faults sending other bytes than its name promises (a cut
+// that keeps the line end or the prompt, a fragment with an LF, talk that answers a request or
+// floods without bound, a hang-up that still answers), checked byte for byte step by step.
+TEST(SimFaults, LineBreakingFaultsSendExactlyTheirBytes) {
+  struct Step {
+    std::string request;   // sent at the step's start ("" for none)
+    int64_t advance_us;    // then the clock moves on this far
+    std::string expected;  // every byte due by then
+  };
+  struct Case {
+    const char* name;
+    std::function<void(Faults&)> set;
+    std::vector<Step> steps;
+    bool hung_up_after;
+  };
+  const std::string gamma = "0x01203C00=100\r\nOK>\r\n";
+  const Case cases[] = {
+      {"unsigned replies",
+       [](Faults& f) { f.unsigned_replies = true; },
+       {{"wr 0x01209050 -5\r\n", 0, "0x01209050=4294967291\r\nOK>\r\n"},
+        {"rd 0x01209050\r\n", 0, "0x01209050=4294967291\r\nOK>\r\n"},
+        {"rd 0x01203C00\r\n", 0, gamma},
+        {"rd 0x12345678\r\n", 0, "Error: unknown register\r\nOK>\r\n"}},
+       false},
+      {"every second reply cut",
+       [](Faults& f) { f.cut_reply_every_nth = 2; },
+       {{"rd 0x01203C00\r\n", 0, gamma},
+        {"rd 0x01203C00\r\n", 1'000'000, "0x01203C00=10"},
+        {"rd 0x01203C00\r\n", 0, gamma},
+        {"rd 0x12345678\r\n", 0, "Error: unknown registe"}},
+       false},
+      {"stray fragment before every second reply",
+       [](Faults& f) { f.stray_fragment_every_nth = 2; },
+       {{"rd 0x01203C00\r\n", 0, gamma},
+        {"rd 0x01203C00\r\n", 0, "=77" + gamma},
+        {"rd 0x01203C00\r\n", 0, gamma}},
+       false},
+      {"control bytes in the user ID",
+       [](Faults& f) { f.control_bytes_in_texts = true; },
+       {{"rd 0x00000184\r\n", 0, "0x00000184=458961482\r\nOK>\r\n"},   // ESC [ 2 J
+        {"rd 0x00000188\r\n", 0, "0x00000188=1667327721\r\nOK>\r\n"},  // c a f 0xE9
+        {"rd 0x0000018C\r\n", 0, "0x0000018C=25165692\r\nOK>\r\n"},    // 0x01 0x7F 0xFF |
+        {"rd 0x00000190\r\n", 0, "0x00000190=6383220\r\nOK>\r\n"}},    // NUL a f t
+       false},
+      {"endless talk",
+       [](Faults& f) { f.endless_talk = true; },
+       {{"rd 0x01203C00\r\n", 0, "0xFFFFFFFC=1\r\n"},
+        {"", 900, "0xFFFFFFFC=2\r\n0xFFFFFFFC=3\r\n0xFFFFFFFC=4\r\n"},
+        {"", 299, ""},
+        {"", 61 * 300, ""},  // items 5 to 65, checked below
+        {"rd 0x01203C00\r\n", 0, ""}},
+       false},
+      {"hang-up after two requests",
+       [](Faults& f) { f.hang_up_after = 2; },
+       {{"rd 0x01203C00\r\n", 0, gamma},
+        {"rd 0x01203C00\r\n", 0, gamma},
+        {"rd 0x01203C00\r\n", 1'000'000, ""},
+        {"rd 0x01203C00\r\n", 1'000'000, ""}},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimSession s;
+    c.set(s.camera.faults());
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      if (!step.request.empty()) s.camera.Receive(step.request, s.clock.NowUs());
+      s.clock.AdvanceUs(step.advance_us);
+      std::string out;
+      s.camera.TakeDue(s.clock.NowUs(), out);
+      if (std::string(c.name) == "endless talk" && i == 3) {
+        // Lines 5 to 65, with a run of bytes without LF in place of the 64th.
+        EXPECT_EQ(out.size(), 5 * 14 + 55 * 15 + CameraFrontEnd::kOverlongLineBytes);
+        EXPECT_NE(out.find(std::string(CameraFrontEnd::kOverlongLineBytes, '~')),
+                  std::string::npos);
+        EXPECT_EQ(out.substr(out.size() - 15), "0xFFFFFFFC=65\r\n");
+        continue;
+      }
+      EXPECT_EQ(out, step.expected) << "step " << i;
+    }
+    EXPECT_EQ(s.camera.hung_up(), c.hung_up_after);
+    // Switched off (and the line up again), the camera answers plainly.
+    s.camera.faults() = Faults{};
+    s.camera.Reconnect();
+    s.clock.AdvanceUs(1'000'000);
+    TakeAll(s);
+    EXPECT_EQ(s.camera.NextDueUs(), -1);
+    s.camera.Receive("rd 0x01203C00\r\n", s.clock.NowUs());
+    EXPECT_EQ(TakeAll(s), gamma);
+  }
+}
+
+// Catches: talk that grows without bound while nobody collects it, and control texts that stay
+// in the camera once the fault is off.
+TEST(SimFaults, TalkIsBoundedAndControlTextsAreRestored) {
+  SimSession s;
+  s.camera.faults().endless_talk = true;
+  std::string out;
+  s.camera.TakeDue(s.clock.NowUs(), out);
+  out.clear();
+  s.clock.AdvanceUs(3'600'000'000);  // an hour nobody read
+  s.camera.TakeDue(s.clock.NowUs(), out);
+  const size_t lines = CameraFrontEnd::kTalkBacklogUs / CameraFrontEnd::kTalkIntervalUs + 1;
+  EXPECT_LE(out.size(), lines * 24 + 2 * CameraFrontEnd::kOverlongLineBytes);
+  EXPECT_GT(out.size(), lines * 10);
+
+  SimSession t;
+  t.model.PokeText(reg::kUserId, "line 7");
+  t.camera.faults().control_bytes_in_texts = true;
+  t.Exchange("rd 0x00000184\r\n");
+  EXPECT_EQ(t.model.PeekText(reg::kUserId), std::string("\x1b[2Jcaf\xe9\x01\x7f\xff|"));
+  t.camera.faults().control_bytes_in_texts = false;
+  t.Exchange("rd 0x00000184\r\n");
+  EXPECT_EQ(t.model.PeekText(reg::kUserId), "line 7");
+}
+
+// Catches: a new fault the command line or CLSIM_FAULTS cannot switch on, or that switches the
+// wrong field, and counts that take a bad value.
+TEST(SimFaults, NewFaultsAreSwitchedOnByName) {
+  struct Case {
+    const char* option;
+    bool accepted;
+    std::function<bool(const Faults&)> is_set;
+  };
+  const Case cases[] = {
+      {"unsigned_replies", true, [](const Faults& f) { return f.unsigned_replies; }},
+      {"control_bytes_in_texts", true, [](const Faults& f) { return f.control_bytes_in_texts; }},
+      {"endless_talk", true, [](const Faults& f) { return f.endless_talk; }},
+      {"cut_reply_every_nth=5", true, [](const Faults& f) { return f.cut_reply_every_nth == 5; }},
+      {"cut_reply_every_nth", true, [](const Faults& f) { return f.cut_reply_every_nth == 2; }},
+      {"stray_fragment_every_nth=7", true,
+       [](const Faults& f) { return f.stray_fragment_every_nth == 7; }},
+      {"hang_up_after=40", true, [](const Faults& f) { return f.hang_up_after == 40; }},
+      {"hang_up_after", false, nullptr},
+      {"hang_up_after=-1", false, nullptr},
+      {"endless_talk=1", false, nullptr},
+      {"cut_reply_every_nth=x", false, nullptr},
+  };
+  for (const Case& c : cases) {
+    Faults faults;
+    EXPECT_EQ(ApplyFaultOption(c.option, faults), c.accepted) << c.option;
+    if (c.is_set) {
+      EXPECT_TRUE(c.is_set(faults)) << c.option;
+    }
+  }
+  const std::vector<std::string> names = FaultOptionNames();
+  for (const char* name :
+       {"unsigned_replies", "control_bytes_in_texts", "endless_talk", "cut_reply_every_nth=N",
+        "stray_fragment_every_nth=N", "hang_up_after=N"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+  }
 }
 
 int64_t LineTimeUs(int64_t bytes, int64_t baud) {

@@ -13,7 +13,12 @@
 //   - every row the database shows as the camera's equals the camera's register, except where
 //     the camera holds a value written to that row this round without confirmation (the camera
 //     may or may not have taken it; a lost reply cannot tell), which is counted on its own;
-//   - a reload with the camera back reads every row, and then no row differs at all.
+//   - a reload with the camera back reads every row, and then no row differs at all;
+//   - a text read (vendor name, user ID) that succeeds gives exactly the camera's bytes up to
+//     their first NUL, control bytes and bytes from 0x80 included;
+//   - once the camera has hung up, every operation that needs an exchange fails at once with
+//     the line reported lost, no request goes out, and none waits out a time-out; the port is
+//     reopened when the camera is back.
 // Every few rounds the ctrltool-cli program itself runs against the camera (set, get, dump)
 // and its results are checked against the camera's registers the same way.
 // The traffic of a round that found an inconsistency goes to stderr.
@@ -52,6 +57,12 @@ enum class Fault {
   kServerRestart,
   kBaudSwitch,
   kOverlongLine,
+  kUnsignedReplies,
+  kCutReply,
+  kStrayFragment,
+  kControlBytes,
+  kEndlessTalk,
+  kHangUp,
 };
 
 const char* FaultName(Fault fault) {
@@ -80,6 +91,18 @@ const char* FaultName(Fault fault) {
       return "baud_switch";
     case Fault::kOverlongLine:
       return "overlong_line";
+    case Fault::kUnsignedReplies:
+      return "unsigned_replies";
+    case Fault::kCutReply:
+      return "cut_reply_every_nth";
+    case Fault::kStrayFragment:
+      return "stray_fragment_every_nth";
+    case Fault::kControlBytes:
+      return "control_bytes_in_texts";
+    case Fault::kEndlessTalk:
+      return "endless_talk";
+    case Fault::kHangUp:
+      return "hang_up_after";
   }
   return "?";
 }
@@ -119,6 +142,10 @@ struct Totals {
   uint64_t reads = 0;
   uint64_t reads_ok = 0;
   uint64_t reloads = 0;
+  uint64_t text_reads = 0;
+  uint64_t text_reads_ok = 0;
+  uint64_t hang_ups = 0;
+  uint64_t lost_line_operations = 0;  // operations after a hang-up, each failing at once
   uint64_t cli_runs = 0;
   uint64_t inconsistencies = 0;
   std::map<std::string, uint64_t> fault_rounds;
@@ -159,8 +186,10 @@ class Soak {
     const uint64_t inconsistencies_before = totals_.inconsistencies;
     trace_.Clear();
     SwitchOn(fault);
-    const int operations = fault == Fault::kOverlongLine ? 2 : Uniform(20, 200);
-    for (int i = 0; i < operations; ++i) Operate();
+    int operations = Uniform(20, 200);
+    if (fault == Fault::kOverlongLine) operations = 2;
+    if (fault == Fault::kEndlessTalk) operations = Uniform(3, 12);
+    for (int i = 0; i < operations; ++i) OperateChecked();
     SwitchOff(fault);
 
     CheckSynchronisedRows(fault);
@@ -184,11 +213,13 @@ class Soak {
     std::printf(
         "%s %.0f s: %llu rounds, %llu tool requests, %llu camera requests, %llu changes "
         "(%llu confirmed, %llu unconfirmed but taken), %llu reads (%llu answered), "
-        "%llu stale replies after time-outs, %llu reloads, %llu CLI runs, %llu inconsistencies\n",
+        "%llu stale replies after time-outs, %llu reloads, %llu text reads (%llu answered), "
+        "%llu hang-ups (%llu operations on the lost line), %llu CLI runs, %llu inconsistencies\n",
         heading, seconds, U(totals_.rounds), U(totals_.tool_requests), U(totals_.camera_requests),
         U(totals_.changes), U(totals_.changes_confirmed), U(totals_.unconfirmed_taken),
         U(totals_.reads), U(totals_.reads_ok), U(totals_.stale_replies), U(totals_.reloads),
-        U(totals_.cli_runs), U(totals_.inconsistencies));
+        U(totals_.text_reads), U(totals_.text_reads_ok), U(totals_.hang_ups),
+        U(totals_.lost_line_operations), U(totals_.cli_runs), U(totals_.inconsistencies));
     std::printf("  fault rounds:");
     for (const auto& [name, count] : totals_.fault_rounds) {
       std::printf(" %s=%llu", name.c_str(), U(count));
@@ -213,10 +244,12 @@ class Soak {
   Fault PickFault() {
     // Half the rounds run clean, so the faults' aftermath is exercised as much as the faults.
     static const std::vector<std::pair<Fault, int>> weights = {
-        {Fault::kNone, 40},         {Fault::kDropEveryNth, 10}, {Fault::kGarbage, 8},
-        {Fault::kSplitBytes, 6},    {Fault::kEcho, 6},          {Fault::kTrailingSpace, 6},
-        {Fault::kLateReplies, 6},   {Fault::kSilent, 4},        {Fault::kSilentMidway, 6},
-        {Fault::kServerRestart, 3}, {Fault::kBaudSwitch, 3},    {Fault::kOverlongLine, 2},
+        {Fault::kNone, 40},           {Fault::kDropEveryNth, 10}, {Fault::kGarbage, 8},
+        {Fault::kSplitBytes, 6},      {Fault::kEcho, 6},          {Fault::kTrailingSpace, 6},
+        {Fault::kLateReplies, 6},     {Fault::kSilent, 4},        {Fault::kSilentMidway, 6},
+        {Fault::kServerRestart, 3},   {Fault::kBaudSwitch, 3},    {Fault::kOverlongLine, 2},
+        {Fault::kUnsignedReplies, 6}, {Fault::kCutReply, 6},      {Fault::kStrayFragment, 6},
+        {Fault::kControlBytes, 4},    {Fault::kEndlessTalk, 3},   {Fault::kHangUp, 4},
     };
     int total = 0;
     for (const auto& w : weights) total += w.second;
@@ -280,6 +313,30 @@ class Soak {
             },
             1);
         break;
+      case Fault::kUnsignedReplies:
+        rig_.SetFaults([](sim::Faults& f) { f.unsigned_replies = true; }, 1);
+        break;
+      case Fault::kCutReply: {
+        const int n = Uniform(2, 9);
+        rig_.SetFaults([n](sim::Faults& f) { f.cut_reply_every_nth = n; }, 100);
+        break;
+      }
+      case Fault::kStrayFragment: {
+        const int n = Uniform(2, 9);
+        rig_.SetFaults([n](sim::Faults& f) { f.stray_fragment_every_nth = n; }, 100);
+        break;
+      }
+      case Fault::kControlBytes:
+        rig_.SetFaults([](sim::Faults& f) { f.control_bytes_in_texts = true; }, 1);
+        break;
+      case Fault::kEndlessTalk:
+        rig_.SetFaults([](sim::Faults& f) { f.endless_talk = true; });
+        break;
+      case Fault::kHangUp: {
+        const int n = Uniform(1, 150);
+        rig_.SetFaults([n](sim::Faults& f) { f.hang_up_after = n; }, 1);
+        break;
+      }
     }
   }
 
@@ -292,7 +349,15 @@ class Soak {
     }
     // ... and through the pty into the tool's receive ring.
     if (fault != Fault::kNone) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (fault == Fault::kServerRestart) {
+    if (fault == Fault::kHangUp && rig_.server().hung_up()) {
+      // The operator reconnects the camera and reopens the port.
+      ++totals_.hang_ups;
+      if (!rig_.server().Start()) {
+        Inconsistent("hang_up",
+                     "the simulated camera could not start again: " + rig_.server().error());
+      }
+      if (!rig_.comm().ReopenCurrent()) Inconsistent("hang_up", "the port did not reopen");
+    } else if (fault == Fault::kServerRestart) {
       if (!rig_.server().running() && !rig_.server().Start()) {
         Inconsistent("server_restart",
                      "the simulated camera could not start again: " + rig_.server().error());
@@ -354,7 +419,32 @@ class Soak {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
   }
 
-  void Operate() {
+  // One operation; once the camera has hung up, it must fail at once with the line reported
+  // lost, without a request going out.
+  void OperateChecked() {
+    const bool line_gone = rig_.server().hung_up();
+    const int requests_before = rig_.channel().requests();
+    const uint64_t exchanges_before = rig_.engine().exchanges();
+    const int64_t start_us = rig_.clock().NowUs();
+    const bool ok = Operate();
+    // An operation that needed no exchange (a change to the value already held) has nothing
+    // to show.
+    if (!line_gone || rig_.engine().exchanges() == exchanges_before) return;
+    ++totals_.lost_line_operations;
+    if (rig_.channel().requests() != requests_before) {
+      Inconsistent("hang_up", "a request went out on a line that had hung up");
+    }
+    if (ok) Inconsistent("hang_up", "an operation succeeded on a line that had hung up");
+    if (rig_.engine().last_failure() != Command::Failure::kLineLost) {
+      Inconsistent("hang_up", "a failure on a line that had hung up was not reported as such");
+    }
+    if (rig_.clock().NowUs() - start_us >= int64_t{kDefaultTimeoutMs} * 1000) {
+      Inconsistent("hang_up", "an operation on a line that had hung up waited out a time-out");
+    }
+  }
+
+  // Returns whether the operation succeeded as a whole.
+  bool Operate() {
     const int pick = Uniform(0, 99);
     ParameterDatabase& db = rig_.db();
     if (pick < 55) {
@@ -365,16 +455,17 @@ class Soak {
       held_[row.command_id].insert(value);
       if (db.ApplyChange(row.control_id, value, rig_.engine(), nullptr)) {
         ++totals_.changes_confirmed;
-      } else {
-        unconfirmed_[row.command_id].insert(value);
+        return true;
       }
-    } else if (pick < 97) {
+      unconfirmed_[row.command_id].insert(value);
+      return false;
+    } else if (pick < 94) {
       const int index = Uniform(0, ParameterDatabase::kRowCount - 1);
       const ParameterRow& row = db.rows()[static_cast<size_t>(index)];
       if (!db.IsReadableRow(index) ||
           !CommandTable::IsCommandAvailable(row.command_id, rig_.engine().device().kind,
                                             rig_.CcmIndex())) {
-        return;
+        return false;
       }
       ++totals_.reads;
       int32_t value = 0;
@@ -388,12 +479,49 @@ class Soak {
                                    std::to_string(value) + ", camera holds " +
                                    std::to_string(camera));
         }
+        return true;
       }
-    } else {
-      ++totals_.reloads;
-      rig_.ReadAll();
-      rig_.db().CommitAll();
+      return false;
+    } else if (pick < 97) {
+      return ReadTextChecked(Uniform(0, 1) ? cmd::kUserId : cmd::kVendorName);
     }
+    ++totals_.reloads;
+    const BulkReadResult result = rig_.ReadAll();
+    rig_.db().CommitAll();
+    return result.failed == 0;
+  }
+
+  // A text the camera holds (control bytes, bytes from 0x80 and all), read through the tool:
+  // when the read succeeds it is exactly the camera's text up to its first NUL.
+  bool ReadTextChecked(int command_id) {
+    const uint32_t reg = rig_.table().GetCommandRegister(command_id);
+    ++totals_.text_reads;
+    std::string text;
+    if (!rig_.engine().ReadText(command_id, kIdentityTextBytes, text, kDefaultTimeoutMs)) {
+      return false;
+    }
+    ++totals_.text_reads_ok;
+    const std::string camera =
+        rig_.server().WithCamera([reg](sim::CameraFrontEnd& c) { return c.model().PeekText(reg); });
+    if (text != camera) {
+      Inconsistent("text read", "register " + std::to_string(reg) + ": read \"" + Printable(text) +
+                                    "\", camera holds \"" + Printable(camera) + "\"");
+    }
+    return true;
+  }
+
+  static std::string Printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+      if (c >= 0x20 && c < 0x7F) {
+        out.push_back(static_cast<char>(c));
+      } else {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += hex;
+      }
+    }
+    return out;
   }
 
   // With the fault off and before any reload: what the tool shows as the camera's must be,
@@ -446,8 +574,9 @@ class Soak {
   // The CLI program against the same camera: the tool's own port is closed meanwhile, as the
   // port is exclusive.
   void CliRound() {
-    static const Fault kCliFaults[] = {Fault::kNone, Fault::kGarbage, Fault::kSplitBytes};
-    const Fault fault = kCliFaults[Uniform(0, 2)];
+    static const Fault kCliFaults[] = {Fault::kNone, Fault::kGarbage, Fault::kSplitBytes,
+                                       Fault::kUnsignedReplies};
+    const Fault fault = kCliFaults[Uniform(0, 3)];
     ++totals_.fault_rounds[std::string("cli_") + FaultName(fault)];
     const uint64_t served_before = CameraServed();
     rig_.comm().Close();
