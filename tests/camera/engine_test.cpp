@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -442,6 +443,10 @@ struct ForeignReplyCase {
   bool last_ok;
   int32_t last_value;
 };
+
+void PrintTo(const ForeignReplyCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ForeignReplyTest : public EngineTest,
                          public ::testing::WithParamInterface<ForeignReplyCase> {};
