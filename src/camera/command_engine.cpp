@@ -98,6 +98,10 @@ Command::Wait Command::WaitForLine(int64_t deadline_us, std::string& line) {
   return Wait::kLine;
 }
 
+Command::Failure Command::FailureOf(Wait wait) {
+  return wait == Wait::kLineLost ? Failure::kLineLost : Failure::kNoAnswer;
+}
+
 bool Command::Fail(Failure failure) {
   last_failure_ = failure;
   if (failure != Failure::kRefused) status_.Report(false);
@@ -120,13 +124,8 @@ bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, i
   std::string line;
   std::optional<int32_t> answer;
   for (;;) {
-    switch (WaitForLine(deadline_us, line)) {
-      case Wait::kTimeout:
-        return Fail(Failure::kNoAnswer);
-      case Wait::kLineLost:
-        return Fail(Failure::kLineLost);
-      case Wait::kLine:
-        break;
+    if (const Wait wait = WaitForLine(deadline_us, line); wait != Wait::kLine) {
+      return Fail(FailureOf(wait));
     }
     // A prompt cannot start a reply: it ends an earlier exchange (one that failed at its first
     // line, or whose value line was skipped here).
@@ -149,13 +148,8 @@ bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, i
   // The value is delivered even when the prompt check fails afterwards.
   if (is_read && value != nullptr) *value = *answer;
 
-  switch (WaitForLine(deadline_us, line)) {
-    case Wait::kTimeout:
-      return Fail(Failure::kNoAnswer);
-    case Wait::kLineLost:
-      return Fail(Failure::kLineLost);
-    case Wait::kLine:
-      break;
+  if (const Wait wait = WaitForLine(deadline_us, line); wait != Wait::kLine) {
+    return Fail(FailureOf(wait));
   }
   if (line == kPromptLine) {
     status_.Report(true);

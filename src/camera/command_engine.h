@@ -85,6 +85,8 @@ class Command {
 
  private:
   enum class Wait { kLine, kTimeout, kLineLost };
+  // A wait that brought no line: the time-out or the lost line.
+  static Failure FailureOf(Wait wait);
   bool Fail(Failure failure);
   bool Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
                 int timeout_ms);
