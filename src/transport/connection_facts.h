@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// What a connection can be: the port categories and the baud rates, each described once.
+// The settings store a category and a baud rate as their numbers; everything else asks here.
+namespace ctrl {
+
+// The number is what the settings store ("CommunicationMode") and the dialog's row.
+enum class PortCategory : int {
+  kComPort = 0,
+  kClSerial2000 = 1,
+  kClSerial2001 = 2,
+  kClSerialV11 = 3,
+};
+
+struct PortCategoryFacts {
+  PortCategory category;
+  std::string_view cli_name;      // the CLI's --category value
+  std::string_view display_name;  // the communication dialog's item, also in listings
+  bool camera_link_library;       // reached through a Camera Link serial library
+};
+
+inline constexpr std::array<PortCategoryFacts, 4> kPortCategories = {{
+    {PortCategory::kComPort, "com", "Com Port", false},
+    {PortCategory::kClSerial2000, "cl2000", "Camera Link spec. 2000", true},
+    {PortCategory::kClSerial2001, "cl2001", "Camera Link spec. 2001", true},
+    {PortCategory::kClSerialV11, "cl11", "Camera Link spec. ver.1.1", true},
+}};
+
+// The COM port category has a fixed list "COM1".."COM16"; nothing is probed.
+inline constexpr int kComPortCount = 16;
+
+// Each read attempt of a Camera Link library waits this long inside the library; a write
+// may take this long.
+inline constexpr int kClReadTimeoutMs = 10;
+inline constexpr int kClWriteTimeoutMs = 500;
+
+struct BaudRateFacts {
+  int rate;                       // bits per second; what the settings store
+  uint32_t code;  // the camera's "Baud Rate" value and the Camera Link library's rate bit
+  std::string_view display_name;  // the communication dialog's item
+};
+
+// In the dialog's order; the first is the rate every run starts with.
+inline constexpr std::array<BaudRateFacts, 3> kBaudRates = {{
+    {9600, 1, "9600bps"},
+    {115200, 16, "115200bps"},
+    {460800, 64, "460800bps"},
+}};
+inline constexpr int kDefaultBaudRate = kBaudRates[0].rate;
+
+constexpr int ToInt(PortCategory category) { return static_cast<int>(category); }
+
+// The category stored as `value`; nothing for a number outside the table.
+constexpr std::optional<PortCategory> PortCategoryOfInt(int value) {
+  for (const PortCategoryFacts& facts : kPortCategories) {
+    if (ToInt(facts.category) == value) return facts.category;
+  }
+  return std::nullopt;
+}
+
+constexpr const PortCategoryFacts& FactsOf(PortCategory category) {
+  for (const PortCategoryFacts& facts : kPortCategories) {
+    if (facts.category == category) return facts;
+  }
+  return kPortCategories[0];
+}
+
+constexpr std::optional<PortCategory> PortCategoryOfCliName(std::string_view name) {
+  for (const PortCategoryFacts& facts : kPortCategories) {
+    if (facts.cli_name == name) return facts.category;
+  }
+  return std::nullopt;
+}
+
+// The dialog's row of a rate; 0 (the default rate) for a rate outside the table.
+constexpr int BaudRateIndex(int rate) {
+  for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
+    if (kBaudRates[i].rate == rate) return static_cast<int>(i);
+  }
+  return 0;
+}
+
+// The rate of a dialog row; the default rate for a row outside the table.
+constexpr int BaudRateOfIndex(int index) {
+  return index >= 0 && index < static_cast<int>(kBaudRates.size()) ? kBaudRates[index].rate
+                                                                    : kDefaultBaudRate;
+}
+
+constexpr bool IsSupportedBaudRate(int rate) {
+  for (const BaudRateFacts& facts : kBaudRates) {
+    if (facts.rate == rate) return true;
+  }
+  return false;
+}
+
+}  // namespace ctrl
