@@ -9,20 +9,28 @@
 
 namespace ctrl::cli {
 
-StreamNotifier::StreamNotifier(std::ostream& err) : err_(err) {
-  InstallNotifier(this);
-}
+namespace {
 
-StreamNotifier::~StreamNotifier() {
-  InstallNotifier(nullptr);
-}
+// Messages of the core go to stderr; questions are never asked of a script.
+class StreamNotifier final : public Notifier {
+ public:
+  explicit StreamNotifier(std::ostream& err) : err_(err) { InstallNotifier(this); }
+  ~StreamNotifier() override { InstallNotifier(nullptr); }
+  StreamNotifier(const StreamNotifier&) = delete;
+  StreamNotifier& operator=(const StreamNotifier&) = delete;
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
+    // Messages quote camera texts (an unsupported model's name): shown escaped.
+    std::string flat = text;
+    std::replace(flat.begin(), flat.end(), '\n', ' ');
+    err_ << (caption.empty() ? "" : caption + ": ") << DisplayText(flat) << '\n';
+  }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
 
-void StreamNotifier::ShowMessage(const std::string& text, const std::string& caption, MessageIcon) {
-  // Messages quote camera texts (an unsupported model's name): shown escaped.
-  std::string flat = text;
-  std::replace(flat.begin(), flat.end(), '\n', ' ');
-  err_ << (caption.empty() ? "" : caption + ": ") << DisplayText(flat) << '\n';
-}
+ private:
+  std::ostream& err_;
+};
+
+}  // namespace
 
 Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& err,
                  const Environment& environment)
@@ -32,8 +40,10 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
       environment_(environment),
       clock_(environment.clock != nullptr ? *environment.clock : DefaultClock()) {}
 
+Session::~Session() = default;
+
 int Session::Open() {
-  notifier_.emplace(err_);
+  notifier_ = std::make_unique<StreamNotifier>(err_);
   connection_ = environment_.open_connection
                     ? environment_.open_connection(options_.connection, err_)
                     : OpenConnection(options_.connection, err_);
@@ -59,11 +69,13 @@ bool Session::ProgressOnTerminal() const {
   return isatty(STDERR_FILENO) != 0;
 }
 
-int CcmFromDatabase::operator()() const {
-  for (const auto& row : db_.rows()) {
-    if (row.command_id == cmd::kCcmSelector) return row.current_value;
-  }
-  return -1;
+CcmSelectorIndex CcmFromDatabase(const ParameterDatabase& db) {
+  return [&db] {
+    for (const auto& row : db.rows()) {
+      if (row.command_id == cmd::kCcmSelector) return row.current_value;
+    }
+    return -1;
+  };
 }
 
 }  // namespace ctrl::cli

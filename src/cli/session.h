@@ -2,9 +2,9 @@
 
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
 
+#include "camera/bulk_read.h"
 #include "camera/clock.h"
 #include "camera/command_engine.h"
 #include "camera/command_table.h"
@@ -26,26 +26,13 @@ struct GlobalOptions {
 inline constexpr const char* kLineLostMessage =
     "The camera's line went away (the camera hung up or the adapter was unplugged).\n";
 
-// Messages of the core go to stderr; questions are never asked of a script.
-class StreamNotifier final : public Notifier {
- public:
-  explicit StreamNotifier(std::ostream& err);
-  ~StreamNotifier() override;
-  StreamNotifier(const StreamNotifier&) = delete;
-  StreamNotifier& operator=(const StreamNotifier&) = delete;
-  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override;
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-
- private:
-  std::ostream& err_;
-};
-
 // One run's link to the camera and what the subcommands share: the engine, the command table
 // (following the model), the output streams and the global options.
 class Session {
  public:
   Session(const GlobalOptions& options, std::ostream& out, std::ostream& err,
           const Environment& environment);
+  ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -75,7 +62,7 @@ class Session {
   std::ostream& err_;
   const Environment& environment_;
   Clock& clock_;
-  std::optional<StreamNotifier> notifier_;
+  std::unique_ptr<Notifier> notifier_;
   CommandTable table_;
   OnlineStatusPublisher status_;
   std::unique_ptr<Connection> connection_;
@@ -83,13 +70,6 @@ class Session {
 };
 
 // The CCM selector as the database last read it, for the bulk reads.
-class CcmFromDatabase {
- public:
-  explicit CcmFromDatabase(const ParameterDatabase& db) : db_(db) {}
-  int operator()() const;
-
- private:
-  const ParameterDatabase& db_;
-};
+CcmSelectorIndex CcmFromDatabase(const ParameterDatabase& db);
 
 }  // namespace ctrl::cli
