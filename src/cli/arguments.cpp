@@ -42,4 +42,13 @@ bool ParseRegisterValue(std::string_view text, int32_t& value) {
   return true;
 }
 
+bool ParseRegisterAddress(std::string_view text, uint32_t& address) {
+  constexpr size_t kLongest = 2 + 8;
+  if (text.size() > kLongest || !(text.starts_with("0x") || text.starts_with("0X"))) return false;
+  int64_t parsed = 0;
+  if (!ParseInteger(text, 0, std::numeric_limits<uint32_t>::max(), parsed)) return false;
+  address = static_cast<uint32_t>(parsed);
+  return true;
+}
+
 }  // namespace ctrl::cli

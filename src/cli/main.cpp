@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,5 +8,8 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return ctrl::cli::Run(args, std::cout, std::cerr);
+  ctrl::cli::Environment environment;
+  environment.in = &std::cin;
+  environment.input_is_terminal = isatty(STDIN_FILENO) != 0;
+  return ctrl::cli::Run(args, std::cout, std::cerr, environment);
 }

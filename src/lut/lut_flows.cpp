@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "camera/notifier.h"
 #include "lut/lut_file.h"
 
 namespace ctrl {
@@ -11,8 +10,8 @@ namespace {
 
 constexpr int64_t kAfterLoadAllPauseUs = 20000;
 
-bool AskReadAll() {
-  return CurrentNotifier().AskYesNo("Read all lut data from the camera ?", "Confirm");
+bool AskReadAll(const AskOperator& ask) {
+  return ask({"Read all lut data from the camera ?", "Confirm", MessageIcon::Question});
 }
 
 }  // namespace
@@ -23,29 +22,30 @@ std::string LutDialogInitialName() {
   return (folder / "*.csv").string();
 }
 
-void ShowLutDialogError(int return_code) {
+LutMessage LutDialogErrorMessage(int return_code) {
   char text[64];
   std::snprintf(text, sizeof text, "Error in Load Dialog! (Return-code = %d)", return_code);
-  CurrentNotifier().ShowMessage(text, "Load Error", MessageIcon::Exclamation);
+  return {text, "Load Error", MessageIcon::Exclamation};
 }
 
-bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank) {
-  if (!AskReadAll()) return true;
+bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank, const AskOperator& ask) {
+  if (!AskReadAll(ask)) return true;
   return ReadAllLutTables(io, bank);
 }
 
-bool SaveLutFileConfirmed(const std::string& path, const LutBank& bank, ModelKind kind) {
+bool SaveLutFileConfirmed(const std::string& path, const LutBank& bank, ModelKind kind,
+                          const AskOperator& ask) {
   std::error_code error;
   if (std::filesystem::exists(path, error) &&
-      !CurrentNotifier().AskYesNo(path + "\nThis file already exists.\nReplace existing file?",
-                                  "")) {
+      !ask({path + "\nThis file already exists.\nReplace existing file?", "",
+            MessageIcon::Question})) {
     return false;
   }
   return WriteLutFile(path, bank, kind);
 }
 
-bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank) {
-  if (!AskReadAll()) return false;
+bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank, const AskOperator& ask) {
+  if (!AskReadAll(ask)) return false;
   const bool read = ReadAllLutTables(io, bank);
   // Lets the camera settle before the next command.
   io.clock.SleepUntilUs(io.clock.NowUs() + kAfterLoadAllPauseUs);

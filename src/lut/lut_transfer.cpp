@@ -58,12 +58,9 @@ std::string LutProgressText(bool writing, int table_index, bool monochrome) {
 }
 
 bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
-  io.windows.DisableWindows();
+  const WindowsDisabled disabled(io.windows);
   SavedAddressing saved;
-  if (!SaveAddressing(io, bank, saved)) {
-    io.windows.EnableWindows();
-    return false;
-  }
+  if (!SaveAddressing(io, bank, saved)) return false;
   const bool monochrome = io.engine.device().IsMonochrome();
   io.engine.WriteCommand(cmd::kLutSelector, LutSelectorOfTable(table_index), kDefaultTimeoutMs);
   const std::string text = LutProgressText(false, table_index, monochrome);
@@ -89,19 +86,15 @@ bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
   io.progress.FinishProgress();
   bank.SetModeAndRedraw(table_index, LutMode::kView);
   RestoreAddressing(io, bank, saved);
-  io.windows.EnableWindows();
   return entry == kLutEntryCount;
 }
 
 bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int target_index,
                    int entry_count) {
   entry_count = std::clamp(entry_count, 0, kLutEntryCount);
-  io.windows.DisableWindows();
+  WindowsDisabled disabled(io.windows);
   SavedAddressing saved;
-  if (!SaveAddressing(io, bank, saved)) {
-    io.windows.EnableWindows();
-    return false;
-  }
+  if (!SaveAddressing(io, bank, saved)) return false;
   const bool monochrome = io.engine.device().IsMonochrome();
   io.engine.WriteCommand(cmd::kLutSelector, LutSelectorOfTable(target_index), kDefaultTimeoutMs);
   const std::string text = LutProgressText(true, target_index, monochrome);
@@ -126,13 +119,14 @@ bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int 
   }
   bank.SetModeAndRedraw(source_index, previous_mode);
   RestoreAddressing(io, bank, saved);
-  io.windows.EnableWindows();
+  // The windows come back before the progress window closes.
+  disabled.Release();
   io.progress.FinishProgress();
   return entry == entry_count;
 }
 
 bool ReadAllLutTables(LutTransferContext& io, LutBank& bank) {
-  io.windows.DisableMainWindow();
+  const WindowsDisabled disabled(io.windows, WindowsDisabled::Scope::kMainWindow);
   bool all_read = true;
   if (io.engine.device().IsMonochrome()) {
     all_read = ReadLutTable(io, bank, kGreenLut);
@@ -141,7 +135,6 @@ bool ReadAllLutTables(LutTransferContext& io, LutBank& bank) {
       all_read = ReadLutTable(io, bank, table);
     }
   }
-  io.windows.EnableMainWindow();
   return all_read;
 }
 

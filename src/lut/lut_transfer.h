@@ -28,6 +28,43 @@ class NullWindowGate final : public WindowGate {
   void EnableWindows() override {}
 };
 
+// Holds windows back while it lives: disables them when made and enables them again when it
+// ends or at Release(), whichever comes first.
+class WindowsDisabled {
+ public:
+  enum class Scope {
+    kRegisteredWindows,  // DisableWindows / EnableWindows
+    kMainWindow,         // DisableMainWindow / EnableMainWindow
+  };
+
+  explicit WindowsDisabled(WindowGate& gate, Scope scope = Scope::kRegisteredWindows)
+      : gate_(gate), scope_(scope) {
+    if (scope_ == Scope::kMainWindow) {
+      gate_.DisableMainWindow();
+    } else {
+      gate_.DisableWindows();
+    }
+  }
+  ~WindowsDisabled() { Release(); }
+  WindowsDisabled(const WindowsDisabled&) = delete;
+  WindowsDisabled& operator=(const WindowsDisabled&) = delete;
+
+  void Release() {
+    if (released_) return;
+    released_ = true;
+    if (scope_ == Scope::kMainWindow) {
+      gate_.EnableMainWindow();
+    } else {
+      gate_.EnableWindows();
+    }
+  }
+
+ private:
+  WindowGate& gate_;
+  Scope scope_;
+  bool released_ = false;
+};
+
 // Everything a transfer talks to. All borrowed.
 struct LutTransferContext {
   Command& engine;

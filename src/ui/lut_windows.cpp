@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "camera/notifier.h"
 #include "lut/lut_file.h"
 #include "lut/lut_flows.h"
 #include "ui/lut_dialog.h"
@@ -9,6 +10,18 @@
 #include "ui/registered_windows.h"
 
 namespace ctrl::ui {
+namespace {
+
+// The LUT commands' questions and messages as message boxes.
+bool AskInBox(const LutMessage& question) {
+  return CurrentNotifier().AskYesNo(question.text, question.caption);
+}
+
+void ShowInBox(const LutMessage& message) {
+  CurrentNotifier().ShowMessage(message.text, message.caption, message.icon);
+}
+
+}  // namespace
 
 LutWindows::LutWindows(LutWindowsSetup setup) : setup_(setup) {
   bank_.set_display(this);
@@ -76,7 +89,7 @@ bool LutWindows::WriteTable(int table_index) {
 
 bool LutWindows::LoadAllLutTables() {
   return WithProgressOwner(setup_.main_window, [&](LutTransferContext& io) {
-    return LoadAllLutTablesConfirmed(io, bank_);
+    return LoadAllLutTablesConfirmed(io, bank_, AskInBox);
   });
 }
 
@@ -89,15 +102,16 @@ bool LutWindows::OpenLutFile(QWidget* owner) {
   const FileDialogs::Choice choice = setup_.file_dialogs->Ask(request);
   if (choice.result == FileDialogs::kCancel) return false;
   if (choice.result != FileDialogs::kOk) {
-    ShowLutDialogError(choice.result);
+    ShowInBox(LutDialogErrorMessage(choice.result));
     return false;
   }
   return ReadLutFile(choice.path.toStdString(), bank_, setup_.engine->device().kind);
 }
 
 bool LutWindows::SaveLutFile(QWidget* owner) {
-  const bool read = WithProgressOwner(
-      setup_.main_window, [&](LutTransferContext& io) { return ReadTablesBeforeSave(io, bank_); });
+  const bool read = WithProgressOwner(setup_.main_window, [&](LutTransferContext& io) {
+    return ReadTablesBeforeSave(io, bank_, AskInBox);
+  });
   if (!read) return false;
   FileDialogs::Request request;
   request.save = true;
@@ -108,11 +122,12 @@ bool LutWindows::SaveLutFile(QWidget* owner) {
   const FileDialogs::Choice choice = setup_.file_dialogs->Ask(request);
   if (choice.result == FileDialogs::kCancel) return false;
   if (choice.result != FileDialogs::kOk) {
-    ShowLutDialogError(choice.result);
+    ShowInBox(LutDialogErrorMessage(choice.result));
     return false;
   }
   // A table in Edit Mode holds the curve of its last paint; it is saved as it is.
-  return SaveLutFileConfirmed(choice.path.toStdString(), bank_, setup_.engine->device().kind);
+  return SaveLutFileConfirmed(choice.path.toStdString(), bank_, setup_.engine->device().kind,
+                              AskInBox);
 }
 
 void LutWindows::TableChanged(int table_index) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -82,15 +83,17 @@ struct Result {
   std::string err;
 };
 
+// `input` is what the run reads as its input; none when `input` is nothing.
 Result RunOn(ByteChannel& channel, Clock& clock, const std::vector<std::string>& args,
-             const std::string& input = "") {
-  std::istringstream in(input);
+             const std::optional<std::string>& input = "", bool input_is_terminal = false) {
+  std::istringstream in(input.value_or(""));
   Environment environment;
   environment.open_connection = [&](const ConnectionOptions&, std::ostream&) {
     return std::make_unique<BorrowedConnection>(channel);
   };
   environment.clock = &clock;
-  environment.in = &in;
+  environment.in = input ? &in : nullptr;
+  environment.input_is_terminal = input_is_terminal;
   std::ostringstream out, err;
   const int code = Run(args, out, err, environment);
   return {code, out.str(), err.str()};
@@ -380,6 +383,31 @@ TEST(CliCamera, CameraTextIsEscapedForTheTerminal) {
     EXPECT_TRUE(chatty.still_talking()) << "the terminal waited until the camera fell silent";
     EXPECT_NE(r.out.find("Rx: \\x1B[2Jnoise\\x07 and more\n"), std::string::npos);
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  }
+}
+
+TEST(CliCamera, TerminalSendsEachLineOfTheInputItIsGiven) {
+  {
+    // CR LF and LF line ends alike; an empty line is sent as well.
+    TestCamera camera;
+    const Result r = RunOn(camera.channel, camera.clock, {"terminal"},
+                           "rd 0x01001010\r\n\nwr 0x01001010 3000\n");
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_EQ(camera.channel.requests,
+              (std::vector<std::string>{"rd 0x01001010\r\n", "\r\n", "wr 0x01001010 3000\r\n"}));
+    EXPECT_EQ(camera.model.Peek(sim::reg::kExposureTime), 3000u);
+    EXPECT_NE(r.out.find("Tx: wr 0x01001010 3000\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "") << "a script is not told how to type";
+  }
+  {
+    // A person at a terminal is told how it works; no input stream means no lines.
+    TestCamera camera;
+    const Result r =
+        RunOn(camera.channel, camera.clock, {"terminal"}, "", /*input_is_terminal=*/true);
+    EXPECT_NE(r.err.find("Ctrl-D ends"), std::string::npos) << r.err;
+    const Result none = RunOn(camera.channel, camera.clock, {"terminal"}, std::nullopt);
+    EXPECT_EQ(none.code, kExitOk);
+    EXPECT_TRUE(camera.channel.requests.empty());
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "lut/lut_file.h"
 #include "lut/lut_flows.h"
+#include "lut/operator_answers.h"
 #include "support/recording_notifier.h"
 
 namespace ctrl {
@@ -252,18 +253,22 @@ TEST_F(LutFile, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {
 
 TEST_F(LutFile, SaveReplacesAnExistingFileOnlyWhenConfirmed) {
   const std::string path = WriteText("keep.csv", "old content");
-  EXPECT_FALSE(SaveLutFileConfirmed(path, bank_, ModelKind::Color));
+  test::OperatorAnswers operator_;
+  EXPECT_FALSE(SaveLutFileConfirmed(path, bank_, ModelKind::Color, operator_.Asker()));
   EXPECT_EQ(ReadText(path), "old content");
-  ASSERT_EQ(notifier_.questions.size(), 1u);
-  EXPECT_EQ(notifier_.questions[0].text,
+  ASSERT_EQ(operator_.questions.size(), 1u);
+  EXPECT_EQ(operator_.questions[0].text,
             path + "\nThis file already exists.\nReplace existing file?");
+  EXPECT_EQ(operator_.questions[0].caption, "");
+  EXPECT_EQ(operator_.questions[0].icon, MessageIcon::Question);
 
-  notifier_.answers = {true};
-  EXPECT_TRUE(SaveLutFileConfirmed(path, bank_, ModelKind::Color));
+  operator_.answers = {true};
+  EXPECT_TRUE(SaveLutFileConfirmed(path, bank_, ModelKind::Color, operator_.Asker()));
   EXPECT_TRUE(ReadText(path).starts_with("GammaData (R G B)\n7,7,7\n"));
   // A new file is written without a question.
-  EXPECT_TRUE(SaveLutFileConfirmed(PathOf("new.csv"), bank_, ModelKind::Color));
-  EXPECT_EQ(notifier_.questions.size(), 2u);
+  EXPECT_TRUE(SaveLutFileConfirmed(PathOf("new.csv"), bank_, ModelKind::Color, operator_.Asker()));
+  EXPECT_EQ(operator_.questions.size(), 2u);
+  EXPECT_TRUE(notifier_.questions.empty());
   int files = 0;
   for (const auto& entry : fs::directory_iterator(dir_)) files += entry.is_regular_file();
   EXPECT_EQ(files, 2);

@@ -10,6 +10,7 @@
 #include "camera/command_table.h"
 #include "lut/lut_flows.h"
 #include "lut/lut_transfer.h"
+#include "lut/operator_answers.h"
 #include "sim/camera_model.h"
 #include "sim/front_end.h"
 #include "sim/in_process_channel.h"
@@ -238,20 +239,27 @@ TEST_P(LutTransfer, ReadAllStopsAtTheFirstFailedTable) {
 
 TEST_P(LutTransfer, SaveAndLoadAllAskBeforeTouchingTheCamera) {
   // No: the tables are saved as they are, without camera traffic.
-  EXPECT_TRUE(ReadTablesBeforeSave(io_, bank_));
-  EXPECT_FALSE(LoadAllLutTablesConfirmed(io_, bank_));
+  test::OperatorAnswers operator_;
+  EXPECT_TRUE(ReadTablesBeforeSave(io_, bank_, operator_.Asker()));
+  EXPECT_FALSE(LoadAllLutTablesConfirmed(io_, bank_, operator_.Asker()));
   EXPECT_TRUE(log_.requests.empty());
-  ASSERT_EQ(notifier_.questions.size(), 2u);
-  EXPECT_EQ(notifier_.questions[0].text, "Read all lut data from the camera ?");
-  EXPECT_EQ(notifier_.questions[0].caption, "Confirm");
+  ASSERT_EQ(operator_.questions.size(), 2u);
+  for (const LutMessage& question : operator_.questions) {
+    EXPECT_EQ(question.text, "Read all lut data from the camera ?");
+    EXPECT_EQ(question.caption, "Confirm");
+    EXPECT_EQ(question.icon, MessageIcon::Question);
+  }
 
   // Yes with a camera that fails: the save must not go on.
   progress_.drop_out_at = "Now, reading camera lut data. " + Suffix(first_table()) + " (50 / 4096)";
-  notifier_.answers = {true, true};
-  EXPECT_FALSE(ReadTablesBeforeSave(io_, bank_));
+  operator_.answers = {true, true};
+  EXPECT_FALSE(ReadTablesBeforeSave(io_, bank_, operator_.Asker()));
   progress_.drop_out_at.clear();
-  EXPECT_TRUE(LoadAllLutTablesConfirmed(io_, bank_));
+  EXPECT_TRUE(LoadAllLutTablesConfirmed(io_, bank_, operator_.Asker()));
   EXPECT_EQ(bank_.table(first_table()), CameraLut(first_table()));
+  EXPECT_EQ(operator_.questions.size(), 4u);
+  // The windows ask; the core never does.
+  EXPECT_TRUE(notifier_.questions.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, LutTransfer,

@@ -1,0 +1,297 @@
+// identify, get, set and dump: the camera's identity and its parameters one by one or all.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "camera/bulk_read.h"
+#include "camera/identity.h"
+#include "camera/parameter_database.h"
+#include "cli/arguments.h"
+#include "cli/display_text.h"
+#include "cli/json.h"
+#include "cli/subcommands.h"
+
+namespace ctrl::cli {
+namespace {
+
+std::string Hex8(uint32_t reg) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", reg);
+  return text;
+}
+
+bool IsTextCommand(int command_id) {
+  return command_id >= cmd::kVendorName && command_id <= cmd::kXmlVersion;
+}
+
+std::string KindName(ModelKind kind) {
+  switch (kind) {
+    case ModelKind::Mono:
+      return "monochrome";
+    case ModelKind::Color:
+      return "colour";
+    case ModelKind::WideMono:
+      return "wide monochrome";
+    case ModelKind::Unsupported:
+      return "unsupported";
+  }
+  return "unsupported";
+}
+
+template <typename Number, typename ToText>
+std::optional<std::string> NumberText(const std::optional<Number>& value, ToText text) {
+  return value ? std::optional<std::string>(text(value)) : std::nullopt;
+}
+
+// The parameter a get or set names, with the label its messages use.
+struct Target {
+  int command_id = -1;
+  uint32_t reg = 0;
+  std::string label;
+};
+
+// A label of the command table or a register address ("0x01001010"). The command id is filled
+// when the target names a command, else only the register.
+std::optional<Target> ResolveTarget(Session& session, const std::string& text) {
+  Target target;
+  target.command_id = CommandTable::FindCommandByLabel(text);
+  if (target.command_id >= 0) {
+    target.reg = session.table().GetCommandRegister(target.command_id);
+    target.label = CommandTable::FeatureLabel(target.command_id);
+    return target;
+  }
+  if (!ParseRegisterAddress(text, target.reg)) {
+    session.err() << "Unknown parameter \"" << text << "\".\n";
+    return std::nullopt;
+  }
+  target.command_id =
+      session.table().FindCommandByAddress(Hex8(target.reg), session.engine().device().kind);
+  target.label = target.command_id >= 0 ? std::string(CommandTable::FeatureLabel(target.command_id))
+                                        : Hex8(target.reg);
+  return target;
+}
+
+// Prints a value read: as it is for JSON, `shown` for a person.
+template <typename T>
+void PrintValue(Session& session, const Target& target, const T& value, const std::string& shown) {
+  if (session.json()) {
+    session.out() << JsonText(
+                         {{"label", target.label}, {"address", Hex8(target.reg)}, {"value", value}})
+                  << '\n';
+  } else {
+    session.out() << shown << '\n';
+  }
+}
+
+// A value that could not be read: no value in JSON, the reason on stderr.
+int PrintUnread(Session& session, const Target& target, const std::string& error) {
+  if (session.json()) {
+    session.out() << JsonText({{"label", target.label},
+                               {"address", Hex8(target.reg)},
+                               {"value", nullptr},
+                               {"error", error}})
+                  << '\n';
+  }
+  session.err() << error << '\n';
+  return kExitCamera;
+}
+
+// The identity text field (command id) whose registers include `reg`, or -1.
+int TextFieldAt(Session& session, uint32_t reg) {
+  for (int id = cmd::kVendorName; id <= cmd::kXmlVersion; ++id) {
+    const uint32_t start = session.table().GetCommandRegister(id);
+    if (reg >= start && reg - start < static_cast<uint32_t>(kIdentityTextBytes)) return id;
+  }
+  return -1;
+}
+
+// `set` on an identity text: the user ID and serial number follow their own commands' rules
+// and are written whole; the other texts are the camera's own.
+int SetText(Session& session, int field, uint32_t reg, const std::string& text) {
+  const std::string label(CommandTable::FeatureLabel(field));
+  if (field != cmd::kUserId && field != cmd::kSerialNumber) {
+    session.err() << label << " is read-only.\n";
+    return kExitUsage;
+  }
+  if (reg != session.table().GetCommandRegister(field)) {
+    session.err() << Hex8(reg) << " is part of " << label << ", which is written as a whole: use "
+                  << (field == cmd::kUserId ? "set-user-id" : "set-serial") << ".\n";
+    return kExitUsage;
+  }
+  return field == cmd::kUserId ? WriteUserIdText(session, text) : WriteSerialText(session, text);
+}
+
+int IdentifyCommand(Session& session) {
+  Command& engine = session.engine();
+  DeviceIdentity id = ReadDeviceIdentity(engine);
+  if (!id.firmware_version) {
+    session.err() << "The camera did not answer.\n";
+    return kExitCamera;
+  }
+  // Label and value of each field; no value when its read failed.
+  std::vector<std::pair<std::string, std::optional<std::string>>> fields = {
+      {"Device Vendor Name", id.vendor_name},
+      {"Device Model Name", id.model_name},
+      {"Device Serial Number", id.serial_number},
+      {"Device Type", NumberText(id.device_type, DeviceTypeText)},
+      {"Device Scan Type", NumberText(id.scan_type, ScanTypeText)},
+      {"Sensor ID", id.sensor_id},
+      {"Device Version", id.device_version},
+      {"FPGA Version", id.fpga_version},
+      {"Device Firmware Version", id.firmware_version},
+      {"XML Version", id.xml_version},
+      {"Device User ID", id.user_id},
+  };
+  const ModelKind kind = engine.device().kind;
+  std::vector<std::string> unread;
+  for (const auto& [label, value] : fields) {
+    if (!value) unread.push_back(label);
+  }
+  fields.emplace_back("Model Kind", KindName(kind));
+  std::ostream& out = session.out();
+  if (session.json()) {
+    Json json = Json::object();
+    for (const auto& [label, value] : fields) json[label] = value ? Json(*value) : Json();
+    out << JsonText(json) << '\n';
+  } else {
+    for (const auto& [label, value] : fields) {
+      const bool version = label.find("Version") != std::string::npos;
+      out << label << ": " << std::string(24 - std::min<size_t>(label.size(), 23), ' ')
+          << (value     ? DisplayText(*value)
+              : version ? kVersionPlaceholder
+                        : kTextPlaceholder)
+          << '\n';
+    }
+  }
+  if (!unread.empty()) {
+    session.err() << "Not read:";
+    for (size_t i = 0; i < unread.size(); ++i) {
+      session.err() << (i == 0 ? " " : ", ") << unread[i];
+    }
+    session.err() << ".\n";
+  }
+  return kind == ModelKind::Unsupported || !unread.empty() ? kExitCamera : kExitOk;
+}
+
+int GetCommand(Session& session, const std::string& parameter) {
+  if (!session.Identify()) return kExitCamera;
+  const std::optional<Target> target = ResolveTarget(session, parameter);
+  if (!target) return kExitUsage;
+  Command& engine = session.engine();
+  if (IsTextCommand(target->command_id)) {
+    std::string text;
+    if (!engine.ReadText(target->command_id, kIdentityTextBytes, text, kDefaultTimeoutMs)) {
+      return PrintUnread(session, *target, "The camera did not answer for " + target->label + ".");
+    }
+    PrintValue(session, *target, text, DisplayText(text));
+    return kExitOk;
+  }
+  int32_t value = 0;
+  if (!engine.ReadRegister(target->reg, value, kDefaultTimeoutMs)) {
+    return PrintUnread(session, *target,
+                       "The camera did not answer or refused " + target->label + ".");
+  }
+  PrintValue(session, *target, value, std::to_string(value));
+  return kExitOk;
+}
+
+struct SetArguments {
+  std::string parameter;
+  std::string value;
+};
+
+int SetCommand(Session& session, const SetArguments& arguments) {
+  if (!session.Identify()) return kExitCamera;
+  const std::optional<Target> target = ResolveTarget(session, arguments.parameter);
+  if (!target) return kExitUsage;
+  const int command_id = target->command_id;
+  if (const int field = TextFieldAt(session, target->reg); field >= 0) {
+    return SetText(session, field, target->reg, arguments.value);
+  }
+  int32_t value = 0;
+  if (!ParseRegisterValue(arguments.value, value)) {
+    session.err() << "\"" << arguments.value << "\" is not a 32-bit integer.\n";
+    return kExitUsage;
+  }
+  int timeout = command_id == cmd::kDeviceReset ? kDeviceResetTimeoutMs : kDefaultTimeoutMs;
+  if (command_id == 77 || command_id == 78) timeout = kCalibrationTimeoutMs;
+  if (!session.engine().WriteRegister(target->reg, value, timeout)) {
+    session.err() << "The camera did not accept " << value << " for " << target->label << ".\n";
+    return kExitCamera;
+  }
+  return kExitOk;
+}
+
+// Lists every parameter the run reads (factory ones with --factory). A parameter the camera
+// did not give has no value, never a built-in one.
+int DumpCommand(Session& session) {
+  if (!session.Identify()) return kExitCamera;
+  ParameterDatabase& db = Database();
+  NullProgress progress;
+  const BulkReadResult result =
+      ReadAllParameters(session.engine(), db, session.FactoryMode(), CcmFromDatabase(db), progress);
+  const std::set<int> read(result.read_rows.begin(), result.read_rows.end());
+  const std::set<int> failed(result.failed_rows.begin(), result.failed_rows.end());
+  constexpr const char* kUnread = "The camera did not answer or refused it.";
+  Json json = Json::array();
+  const auto& rows = db.rows();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int row_index = static_cast<int>(i);
+    const bool was_read = read.count(row_index) != 0;
+    if (!was_read && failed.count(row_index) == 0) continue;
+    const std::string label = ParameterDatabase::Label(row_index);
+    const std::string address = session.table().GetCommandAddress(rows[i].command_id);
+    if (session.json()) {
+      Json item = {{"label", label}, {"address", address}};
+      item["value"] = was_read ? Json(rows[i].current_value) : Json();
+      if (!was_read) item["error"] = kUnread;
+      json.push_back(std::move(item));
+    } else {
+      session.out() << label << std::string(30 - std::min<size_t>(label.size(), 29), ' ') << address
+                    << "  " << (was_read ? std::to_string(rows[i].current_value) : "(not read)")
+                    << '\n';
+    }
+  }
+  if (session.json()) session.out() << JsonText(json) << '\n';
+  if (result.line_lost) session.err() << kLineLostMessage;
+  if (result.failed > 0) {
+    session.err() << result.failed << " parameters could not be read.\n";
+    return kExitCamera;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+Subcommand AddIdentify(CLI::App& app) {
+  return {app.add_subcommand("identify", "Show the camera's identity"), IdentifyCommand};
+}
+
+Subcommand AddGet(CLI::App& app) {
+  auto parameter = std::make_shared<std::string>();
+  CLI::App* parser = app.add_subcommand("get", "Read one parameter by label or register address");
+  parser->add_option("parameter", *parameter, "Feature label or address")->required();
+  return {parser, [parameter](Session& session) { return GetCommand(session, *parameter); }};
+}
+
+Subcommand AddSet(CLI::App& app) {
+  auto arguments = std::make_shared<SetArguments>();
+  CLI::App* parser = app.add_subcommand("set", "Write one parameter by label or register address");
+  parser->add_option("parameter", arguments->parameter, "Feature label or address")->required();
+  parser->add_option("value", arguments->value, "Value (decimal or 0x hexadecimal)")->required();
+  return {parser, [arguments](Session& session) { return SetCommand(session, *arguments); }};
+}
+
+Subcommand AddDump(CLI::App& app) {
+  return {app.add_subcommand("dump", "Read and list every parameter"), DumpCommand};
+}
+
+}  // namespace ctrl::cli

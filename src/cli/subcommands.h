@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+
+#include "cli/session.h"
+
+namespace CLI {
+class App;
+}
+
+namespace ctrl::cli {
+
+// One subcommand: its parser, which holds its own arguments, and what it does with them.
+struct Subcommand {
+  CLI::App* parser = nullptr;
+  // Runs once the arguments are parsed; the session is open when `needs_camera`.
+  std::function<int(Session&)> run;
+  bool needs_camera = true;
+};
+
+// Each adds its subcommand to `app`; the order of the calls is the order of the help.
+// Reading and writing parameters (parameter_commands.cpp).
+Subcommand AddIdentify(CLI::App& app);
+Subcommand AddGet(CLI::App& app);
+Subcommand AddSet(CLI::App& app);
+Subcommand AddDump(CLI::App& app);
+// Settings files, user sets and the identity texts (settings_commands.cpp).
+Subcommand AddSaveSettings(CLI::App& app);
+Subcommand AddLoadSettings(CLI::App& app);
+Subcommand AddUserSet(CLI::App& app);
+Subcommand AddSetUserId(CLI::App& app);
+Subcommand AddSetSerial(CLI::App& app);
+// LUT files (lut_command.cpp) and the raw line mode (terminal_command.cpp).
+Subcommand AddLut(CLI::App& app);
+Subcommand AddTerminal(CLI::App& app);
+
+// The identity texts `set` can name as well as their own subcommands.
+int WriteUserIdText(Session& session, const std::string& text);
+int WriteSerialText(Session& session, const std::string& text);
+
+}  // namespace ctrl::cli
