@@ -51,7 +51,7 @@ struct PtyRig {
   bool Start(int baud) {
     if (!server.Start()) return false;
     transports.com_port.port_map().Set("COM1", server.slave_path());
-    return channel.Open(ctrl::CommChannel::kComPort, baud, 0);
+    return channel.Open(ctrl::PortCategory::kComPort, baud, 0);
   }
   ctrl::sim::PtyCameraServer server;
   ctrl::SystemTransports transports;

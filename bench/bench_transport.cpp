@@ -88,7 +88,7 @@ void BM_CommChannelRoundTrip(benchmark::State& state) {
   transports.com_port.port_map().Set("COM1", server.slave_path());
   ctrl::CommChannel channel(transports.com_port, transports.cl_serial_2000,
                             transports.cl_serial_2001, transports.cl_serial_v11);
-  if (!channel.Open(ctrl::CommChannel::kComPort, 9600, 0)) return state.SkipWithError("open");
+  if (!channel.Open(ctrl::PortCategory::kComPort, 9600, 0)) return state.SkipWithError("open");
   std::vector<double> latencies_us;
   for (auto _ : state) {
     const auto start = Clock::now();
@@ -114,7 +114,7 @@ struct PtyRig {
   bool Start() {
     if (!server.Start()) return false;
     transports.com_port.port_map().Set("COM1", server.slave_path());
-    return channel.Open(ctrl::CommChannel::kComPort, 9600, 0);
+    return channel.Open(ctrl::PortCategory::kComPort, 9600, 0);
   }
   ctrl::sim::PtyCameraServer server{{}};
   ctrl::SystemTransports transports;
@@ -193,7 +193,7 @@ void BM_SilentWaitCpu(benchmark::State& state) {
   transports.com_port.port_map().Set("COM1", server.slave_path());
   ctrl::CommChannel channel(transports.com_port, transports.cl_serial_2000,
                             transports.cl_serial_2001, transports.cl_serial_v11);
-  if (!channel.Open(ctrl::CommChannel::kComPort, 9600, 0)) return state.SkipWithError("open");
+  if (!channel.Open(ctrl::PortCategory::kComPort, 9600, 0)) return state.SkipWithError("open");
   const bool hang_up = state.range(0) != 0;
   if (hang_up) server.Stop();  // The far end disappears: the line reports hang-up for ever.
   for (auto _ : state) {

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   transports.com_port.port_map().Set("COM1", device);
   ctrl::CommChannel channel(transports.com_port, transports.cl_serial_2000,
                             transports.cl_serial_2001, transports.cl_serial_v11);
-  if (!channel.Open(ctrl::CommChannel::kComPort, 9600, 0)) {
+  if (!channel.Open(ctrl::PortCategory::kComPort, 9600, 0)) {
     std::fprintf(stderr, "com_round_trip: cannot open %s\n", device.c_str());
     return 1;
   }

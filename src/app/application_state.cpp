@@ -1,6 +1,6 @@
 #include "app/application_state.h"
 
-#include "app/settings_backend.h"
+#include "app/connection_settings.h"
 
 namespace ctrl {
 
@@ -10,7 +10,7 @@ ApplicationState::ApplicationState(SettingsBackend& backend, std::string cl_seri
       channel_(transports_.com_port, transports_.cl_serial_2000, transports_.cl_serial_2001,
                transports_.cl_serial_v11) {
   LoadComPortMap(settings_, transports_.com_port.port_map());
-  channel_.LoadSettings(settings_);
+  channel_.Restore(ReadChannelChoice(settings_));
   factory_mode_ = settings_.ReadInt(RegistrySettings::kControlMode, 0).value;
 }
 
@@ -21,16 +21,15 @@ void ApplicationState::MapCom1ForThisRun(const std::string& device_path) {
 void ApplicationState::UseCom1ForThisRun() {
   connection_fixed_for_run_ = true;
   // Values of a first run: COM port category, COM1, every other index 0.
-  MemorySettingsBackend first_run;
-  channel_.LoadSettings(RegistrySettings(first_run));
+  channel_.Restore(ChannelChoice{});
 }
 
 bool ApplicationState::OpenConnection() {
-  return channel_.Open(channel_.port_category(), 9600, channel_.CurrentPortIndex());
+  return channel_.Open(channel_.port_category(), kDefaultBaudRate, channel_.CurrentPortIndex());
 }
 
 void ApplicationState::SaveAtNormalExit() {
-  if (!connection_fixed_for_run_) channel_.SaveSettings(settings_);
+  if (!connection_fixed_for_run_) WriteChannelChoice(channel_.choice(), settings_);
   settings_.WriteInt(RegistrySettings::kControlMode, factory_mode_);
   settings_.MarkNormalShutdown();
 }

@@ -32,7 +32,7 @@ class ApplicationState {
   void UseCom1ForThisRun();
   bool connection_fixed_for_run() const { return connection_fixed_for_run_; }
 
-  // Opens the connection with the current category and port at 9600 bits per second.
+  // Opens the connection with the current category and port at the default rate.
   bool OpenConnection();
   // Connection values, factory control mode, then the normal-end mark.
   void SaveAtNormalExit();

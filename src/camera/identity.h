@@ -4,6 +4,7 @@
 #include <string>
 
 #include "camera/command_engine.h"
+#include "ctrl_version.h"
 
 namespace ctrl {
 
@@ -24,7 +25,7 @@ struct DeviceIdentity {
 };
 
 inline constexpr const char* kToolTitle = "QX-4096M_TR-PCL QX-8192M-PCL Control Tool";
-inline constexpr const char* kToolVersion = "0.10";
+inline constexpr const char* kToolVersion = CTRL_VERSION;
 inline constexpr const char* kTextPlaceholder = "?";
 inline constexpr const char* kVersionPlaceholder = "?.?.?.?";
 inline constexpr uint32_t kUserIdLastRegister = 0x000001C0;

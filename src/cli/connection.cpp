@@ -4,8 +4,9 @@
 #include <ostream>
 
 #include "sim/model_kind.h"
+#include "transport/com_port_map.h"
 #include "transport/comm_channel.h"
-#include "transport/com_port_transport.h"
+#include "transport/connection_facts.h"
 #include "transport/system_transports.h"
 
 #ifdef _WIN32
@@ -41,10 +42,11 @@ class TransportConnection final : public Connection {
   }
 
   bool Open(const ConnectionOptions& options, std::ostream& err) {
+    const PortCategory category{options.category};
     std::string device = options.device;
 #ifdef _WIN32
     // "--device COM5": the port by its Windows name.
-    if (options.category == CommChannel::kComPort && IsComPortName(device)) {
+    if (category == PortCategory::kComPort && IsComPortName(device)) {
       device = "\\\\.\\" + device;  // "COM10" and above open only in this form.
     }
 #else
@@ -59,12 +61,12 @@ class TransportConnection final : public Connection {
       device = server_->slave_path();
     }
 #endif
-    if (options.category == CommChannel::kComPort && !device.empty()) {
+    if (category == PortCategory::kComPort && !device.empty()) {
       transports_.com_port.port_map().Set(ComPortName(options.port_index), device);
     }
-    if (options.category != CommChannel::kComPort) {
+    if (category != PortCategory::kComPort) {
       // The library transports open by position in their last enumeration.
-      channel_.set_port_category(options.category);
+      channel_.set_port_category(category);
       int count = channel_.PortCount();
       if (options.port_index >= count) {
         err << "Port " << options.port_index << " does not exist in this category (" << count
@@ -72,7 +74,7 @@ class TransportConnection final : public Connection {
         return false;
       }
     }
-    if (!channel_.Open(options.category, options.baud_rate, options.port_index)) {
+    if (!channel_.Open(category, options.baud_rate, options.port_index)) {
       err << "Failed to initialize!\n";
       return false;
     }
@@ -127,21 +129,19 @@ void ListPorts(const ConnectionOptions& options, std::ostream& out) {
   SystemTransports transports;
   CommChannel channel(transports.com_port, transports.cl_serial_2000, transports.cl_serial_2001,
                       transports.cl_serial_v11);
-  if (!options.device.empty() && options.category == CommChannel::kComPort) {
+  if (!options.device.empty() && PortCategory{options.category} == PortCategory::kComPort) {
     transports.com_port.port_map().Set(ComPortName(options.port_index), options.device);
   }
-  static const char* const kCategoryNames[] = {"COM port", "Camera Link spec. 2000",
-                                               "Camera Link spec. 2001",
-                                               "Camera Link spec. ver.1.1"};
-  for (int category = 0; category < 4; ++category) {
-    channel.set_port_category(category);
+  for (const PortCategoryFacts& facts : kPortCategories) {
+    channel.set_port_category(facts.category);
     int count = channel.PortCount();
-    out << kCategoryNames[category] << " (--category "
-        << (category == 0 ? "com" : category == 1 ? "cl2000" : category == 2 ? "cl2001" : "cl11")
-        << "): " << count << (count == 1 ? " port" : " ports") << '\n';
+    out << facts.display_name << " (--category " << facts.cli_name << "): " << count
+        << (count == 1 ? " port" : " ports") << '\n';
     for (int i = 0; i < count; ++i) {
       out << "  " << i << "  " << channel.PortName(i);
-      if (category == 0) out << "  " << transports.com_port.port_map().DevicePath(ComPortName(i));
+      if (facts.category == PortCategory::kComPort) {
+        out << "  " << transports.com_port.port_map().DevicePath(ComPortName(i));
+      }
       out << '\n';
     }
   }

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 
+#include "transport/connection_facts.h"
+
 namespace ctrl {
 
 std::string ComPortName(int index) {
-  if (index < 0 || index > 15) return "ERROR";
+  if (index < 0 || index >= kComPortCount) return "ERROR";
   return "COM" + std::to_string(index + 1);
 }
 

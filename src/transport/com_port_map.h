@@ -5,7 +5,7 @@
 
 namespace ctrl {
 
-// Display name of COM port index i: "COM<i+1>" for 0..15, "ERROR" otherwise.
+// Display name of COM port index i: "COM<i+1>" for 0..kComPortCount-1, "ERROR" otherwise.
 std::string ComPortName(int index);
 
 // Which device stands behind each COM port name. The application fills it from the

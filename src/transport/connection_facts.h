@@ -54,7 +54,24 @@ inline constexpr std::array<BaudRateFacts, 3> kBaudRates = {{
 }};
 inline constexpr int kDefaultBaudRate = kBaudRates[0].rate;
 
+inline constexpr std::size_t kPortCategoryCount = kPortCategories.size();
+
 constexpr int ToInt(PortCategory category) { return static_cast<int>(category); }
+
+// A category's number is its row in the table: per-category arrays are indexed by it.
+static_assert([] {
+  for (std::size_t row = 0; row < kPortCategoryCount; ++row) {
+    if (ToInt(kPortCategories[row].category) != static_cast<int>(row)) return false;
+  }
+  return true;
+}());
+
+// The row of a category; nothing for a number outside the table (a stored value may be one).
+constexpr std::optional<std::size_t> RowOf(PortCategory category) {
+  const int value = ToInt(category);
+  if (value < 0 || value >= static_cast<int>(kPortCategoryCount)) return std::nullopt;
+  return static_cast<std::size_t>(value);
+}
 
 // The category stored as `value`; nothing for a number outside the table.
 constexpr std::optional<PortCategory> PortCategoryOfInt(int value) {

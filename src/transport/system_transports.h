@@ -1,13 +1,12 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "transport/cl_serial_transport.h"
 #include "transport/com_port_transport.h"
 
 namespace ctrl {
-
-class RegistrySettings;
 
 // The four transports of the process, one per port category, in category order. The
 // application owns one of these and lends them to its CommChannel.
@@ -20,8 +19,5 @@ struct SystemTransports {
   ClSerial2001Transport cl_serial_2001;
   ClSerialV11Transport cl_serial_v11;
 };
-
-// Fills the COM port map from the settings' Ports/COM1..Ports/COM16 entries.
-void LoadComPortMap(const RegistrySettings& settings, ComPortMap& map);
 
 }  // namespace ctrl

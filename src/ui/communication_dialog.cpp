@@ -10,10 +10,13 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <string_view>
 
-#include "app/registry_settings.h"
+#include "app/connection_settings.h"
 #include "camera/user_sets.h"
+#include "transport/com_port_map.h"
 #include "transport/comm_channel.h"
+#include "transport/connection_facts.h"
 #include "ui/progress_dialog.h"
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
@@ -36,6 +39,10 @@ QPushButton* Button(const char* text, QWidget* parent) {
   auto* button = new QPushButton(QString::fromLatin1(text), parent);
   button->setAutoDefault(false);
   return button;
+}
+
+QString Text(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QLabel* Picture(QStyle::StandardPixmap which, QWidget* parent) {
@@ -105,14 +112,19 @@ QWidget* CCommunicationDialog::BuildPortGroup() {
   auto* group = new QGroupBox(QStringLiteral("Communication Port"), this);
   auto* grid = new QGridLayout(group);
   category_ = new QComboBox(group);
-  category_->addItems({"Com Port", "Camera Link spec. 2000", "Camera Link spec. 2001",
-                       "Camera Link spec. ver.1.1"});
+  for (const ctrl::PortCategoryFacts& facts : ctrl::kPortCategories) {
+    category_->addItem(Text(facts.display_name));
+  }
   // Shows the category only: it is chosen through the persisted setting.
   category_->setEnabled(false);
   ports_ = new QComboBox(group);
-  for (int i = 1; i <= 16; ++i) ports_->addItem(QString("COM%1").arg(i));
+  for (int i = 0; i < ctrl::kComPortCount; ++i) {
+    ports_->addItem(QString::fromStdString(ctrl::ComPortName(i)));
+  }
   baud_ = new QComboBox(group);
-  baud_->addItems({"9600bps", "115200bps", "460800bps"});
+  for (const ctrl::BaudRateFacts& facts : ctrl::kBaudRates) {
+    baud_->addItem(Text(facts.display_name));
+  }
   auto_ = Button("Auto", group);
   auto_->setEnabled(false);
   auto_->hide();
@@ -237,7 +249,7 @@ void CCommunicationDialog::Initialise() {
   ctrl::ui::RegisteredWindows::Instance().Add(this);
   filling_ = true;
   if (setup_.channel != nullptr) {
-    category_->setCurrentIndex(setup_.channel->port_category());
+    category_->setCurrentIndex(ctrl::ToInt(setup_.channel->port_category()));
     baud_->setCurrentIndex(setup_.channel->BaudRateIndex());
   }
   filling_ = false;
@@ -285,7 +297,7 @@ void CCommunicationDialog::OnPortChosen(int index) {
 
 void CCommunicationDialog::OnBaudChosen(int index) {
   if (setup_.channel == nullptr) return;
-  setup_.channel->ReopenWithBaudRate(ctrl::CommChannel::BaudRateOfIndex(index));
+  setup_.channel->ReopenWithBaudRate(ctrl::BaudRateOfIndex(index));
   if (setup_.engine->CheckModel() && setup_.reload_all_parameters) setup_.reload_all_parameters();
 }
 

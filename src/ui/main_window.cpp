@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "camera/bulk_read.h"
+#include "camera/identity.h"
 #include "camera/notifier.h"
 #include "camera/user_sets.h"
 #include "files/camera_settings_file.h"
@@ -26,10 +27,6 @@
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
 #include "ui/terminal_dialog.h"
-
-#ifndef CTRL_UI_VERSION
-#define CTRL_UI_VERSION "0.10"
-#endif
 
 namespace {
 
@@ -129,7 +126,8 @@ CCtrlToolDlg::~CCtrlToolDlg() {
 }
 
 QString CCtrlToolDlg::WindowTitle() {
-  return QStringLiteral("QX-4096M_TR-PCL QX-8192M-PCL Control Tool  Ver " CTRL_UI_VERSION);
+  return QString::fromLatin1(ctrl::kToolTitle) + QStringLiteral("  Ver ") +
+         QString::fromLatin1(ctrl::kToolVersion);
 }
 
 QIcon CCtrlToolDlg::AppIcon() {

@@ -59,7 +59,7 @@ class SettingsPersistenceTest : public QObject {
       ctrl::ApplicationState state(backend);
       QCOMPARE(Stored(backend, RegistrySettings::kShutdownStatus), 0u);
       Construction window(state);
-      QCOMPARE(state.channel().port_category(), 0);
+      QCOMPARE(ctrl::ToInt(state.channel().port_category()), 0);
       QCOMPARE(state.channel().CurrentPortIndex(), 0);
       QCOMPARE(state.channel().baud_rate(), 9600);
       QCOMPARE(state.factory_mode(), 0);
@@ -80,7 +80,7 @@ class SettingsPersistenceTest : public QObject {
     backend.SetInt("Previous Application Shutdown Status", 0);
     ctrl::ApplicationState state(backend);
     Construction window(state);
-    QCOMPARE(state.channel().port_category(), 0);
+    QCOMPARE(ctrl::ToInt(state.channel().port_category()), 0);
     window.dialog->Initialise();
     auto* category =
         qobject_cast<QComboBox*>(window.dialog->Control(CCommunicationDialog::kCategoryList));
@@ -100,7 +100,7 @@ class SettingsPersistenceTest : public QObject {
     backend.SetInt("Previous Application Shutdown Status", 1);
     ctrl::ApplicationState state(backend);
     Construction window(state);
-    QCOMPARE(state.channel().port_category(), 3);
+    QCOMPARE(ctrl::ToInt(state.channel().port_category()), 3);
     QCOMPARE(state.channel().CurrentPortIndex(), 2);
     QCOMPARE(state.channel().baud_rate(), 9600);
   }
@@ -144,7 +144,7 @@ class SettingsPersistenceTest : public QObject {
                std::string("/dev/ttyUSB0"));
       state.MapCom1ForThisRun("/dev/pts/99");
       state.UseCom1ForThisRun();
-      QCOMPARE(state.channel().port_category(), 0);
+      QCOMPARE(ctrl::ToInt(state.channel().port_category()), 0);
       QCOMPARE(state.channel().CurrentPortIndex(), 0);
       QCOMPARE(state.transports().com_port.port_map().DevicePath("COM1"),
                std::string("/dev/pts/99"));
@@ -173,7 +173,7 @@ class SettingsPersistenceTest : public QObject {
     }
     {
       ctrl::ApplicationState state(backend);
-      QCOMPARE(state.channel().port_category(), 0);
+      QCOMPARE(ctrl::ToInt(state.channel().port_category()), 0);
       QCOMPARE(state.channel().CurrentPortIndex(), 3);
       QCOMPARE(state.transports().com_port.port_map().DevicePath("COM4"),
                std::string("/dev/ttyACM0"));
@@ -212,7 +212,7 @@ class SettingsPersistenceTest : public QObject {
     ctrl::QtSettingsBackend backend;
     {
       ctrl::ApplicationState state(backend);
-      QCOMPARE(state.channel().port_category(), 0);
+      QCOMPARE(ctrl::ToInt(state.channel().port_category()), 0);
       QCOMPARE(state.channel().CurrentPortIndex(), 0);
       QCOMPARE(state.channel().baud_rate(), 9600);
       QCOMPARE(state.factory_mode(), 0);

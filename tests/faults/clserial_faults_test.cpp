@@ -16,7 +16,7 @@ TEST(ClSerialFaults, TalkEndsByTimeOutAndHangUpFailsAtOnceUntilReopened) {
   SystemTransports transports;
   CommChannel comm(transports.com_port, transports.cl_serial_2000, transports.cl_serial_2001,
                    transports.cl_serial_v11);
-  ASSERT_TRUE(comm.Open(CommChannel::kClSerialV11, 9600, 0));
+  ASSERT_TRUE(comm.Open(PortCategory::kClSerialV11, 9600, 0));
   ScaledClock clock;
   CommandTable table;
   OnlineStatusPublisher status;

@@ -105,7 +105,7 @@ class FaultRig {
     std::filesystem::remove_all(dir_);
   }
 
-  bool Start() { return server_.Start() && comm_.Open(CommChannel::kComPort, 9600, 0); }
+  bool Start() { return server_.Start() && comm_.Open(PortCategory::kComPort, 9600, 0); }
   bool Identify() {
     if (!engine_.CheckModel()) return false;
     if (engine_.device().IsWideMono()) table_.ApplyWideModelOverride();

@@ -126,7 +126,7 @@ class ClSerialTest : public ::testing::Test {
 TEST_F(ClSerialTest, Spec2000ListsTheVendorFilesInDirectoryOrder) {
   const std::string folder = transports_.cl_serial_2000.LibraryFolder();
   ASSERT_STREQ(folder.c_str(), std::getenv("CLSERIALPATH"));
-  channel_.set_port_category(CommChannel::kClSerial2000);
+  channel_.set_port_category(PortCategory::kClSerial2000);
   EXPECT_EQ(channel_.PortCount(), 2);
   EXPECT_EQ(transports_.cl_serial_2000.port_list(), VendorFilesInDirectoryOrder(folder));
   EXPECT_EQ(channel_.PortName(2), "");
@@ -134,13 +134,13 @@ TEST_F(ClSerialTest, Spec2000ListsTheVendorFilesInDirectoryOrder) {
 
 // Position i in the list loads the i-th file and opens serial index i of it.
 TEST_F(ClSerialTest, Spec2000IndexOpensThatFileWithThatSerialIndex) {
-  channel_.set_port_category(CommChannel::kClSerial2000);
+  channel_.set_port_category(PortCategory::kClSerial2000);
   ASSERT_EQ(channel_.PortCount(), 2);
   for (int index = 0; index < 2; ++index) {
     const std::string file = channel_.PortName(index);
     const auto& ports = file == CLSIM_SIM2_FILE ? kPortsOfSim2 : kPortsOfSim;
     const std::string model = ports[static_cast<size_t>(index)];
-    ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2000, 9600, index)) << file;
+    ASSERT_TRUE(channel_.Open(PortCategory::kClSerial2000, 9600, index)) << file;
     EXPECT_EQ(Ask(test::kReadModelNameSecondWord),
               test::FreshCameraReply(model, test::kReadModelNameSecondWord))
         << file << " index " << index;
@@ -149,9 +149,9 @@ TEST_F(ClSerialTest, Spec2000IndexOpensThatFileWithThatSerialIndex) {
 }
 
 TEST_F(ClSerialTest, Spec2000RefusesEveryRateButNineSixHundredAndKeepsThePortOpen) {
-  channel_.set_port_category(CommChannel::kClSerial2000);
+  channel_.set_port_category(PortCategory::kClSerial2000);
   ASSERT_EQ(channel_.PortCount(), 2);
-  EXPECT_FALSE(channel_.Open(CommChannel::kClSerial2000, 115200, 0));
+  EXPECT_FALSE(channel_.Open(PortCategory::kClSerial2000, 115200, 0));
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"Selected baud rate is not supported."});
   EXPECT_EQ(notifier_.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_TRUE(transports_.cl_serial_2000.IsOpen());
@@ -173,7 +173,7 @@ TEST_F(ClSerialTest, Spec2000EmptyFolderHasNoPorts) {
   TemporaryFolder empty;
   ScopedClSerialPath path(empty.path());
   EXPECT_EQ(transports_.cl_serial_2000.PortCount(), 0);
-  EXPECT_FALSE(channel_.Open(CommChannel::kClSerial2000, 9600, 0));
+  EXPECT_FALSE(channel_.Open(PortCategory::kClSerial2000, 9600, 0));
   EXPECT_TRUE(notifier_.messages.empty());
 }
 
@@ -204,25 +204,25 @@ TEST_F(ClSerialTest, Spec2000BrokenFilesAreListedButDoNotOpen) {
 // Spec. 2001: the clserial manager
 
 TEST_F(ClSerialTest, Spec2001ListsTheManufacturers) {
-  channel_.set_port_category(CommChannel::kClSerial2001);
+  channel_.set_port_category(PortCategory::kClSerial2001);
   EXPECT_EQ(channel_.PortCount(), 2);
   EXPECT_EQ(transports_.cl_serial_2001.port_list(),
             (std::vector<std::string>{"Ornvik CLSim", "Acme Grabbers"}));
 }
 
 TEST_F(ClSerialTest, Spec2001SelectsTheManufacturerAndOpensThatIndex) {
-  channel_.set_port_category(CommChannel::kClSerial2001);
+  channel_.set_port_category(PortCategory::kClSerial2001);
   ASSERT_EQ(channel_.PortCount(), 2);
-  ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2001, 9600, 1));
+  ASSERT_TRUE(channel_.Open(PortCategory::kClSerial2001, 9600, 1));
   EXPECT_EQ(Ask(test::kReadModelName),
             test::FreshCameraReply(kPortsOfSim[1], test::kReadModelName));
   EXPECT_TRUE(notifier_.messages.empty());
 }
 
 TEST_F(ClSerialTest, Spec2001RefusesARateMissingFromTheMaskAndKeepsThePortOpen) {
-  channel_.set_port_category(CommChannel::kClSerial2001);
+  channel_.set_port_category(PortCategory::kClSerial2001);
   ASSERT_EQ(channel_.PortCount(), 2);
-  EXPECT_FALSE(channel_.Open(CommChannel::kClSerial2001, 460800, 0));
+  EXPECT_FALSE(channel_.Open(PortCategory::kClSerial2001, 460800, 0));
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"Selected baud rate is not supported."});
   EXPECT_TRUE(transports_.cl_serial_2001.IsOpen());
   // Still at 9600, the rate the camera runs at.
@@ -233,9 +233,9 @@ TEST_F(ClSerialTest, Spec2001RefusesARateMissingFromTheMaskAndKeepsThePortOpen) 
 // The grabber's rate really changes: after the camera moves to 115200 only a port reopened at
 // 115200 reaches it.
 TEST_F(ClSerialTest, Spec2001RateChangeReachesTheGrabber) {
-  channel_.set_port_category(CommChannel::kClSerial2001);
+  channel_.set_port_category(PortCategory::kClSerial2001);
   ASSERT_EQ(channel_.PortCount(), 2);
-  ASSERT_TRUE(channel_.Open(CommChannel::kClSerial2001, 9600, 0));
+  ASSERT_TRUE(channel_.Open(PortCategory::kClSerial2001, 9600, 0));
   ASSERT_NE(Ask("wr 0x00010004 " + std::to_string(kBaudRateRegisterWrite115200) + "\r\n"), "");
   EXPECT_EQ(Ask(test::kReadModelName, 100), "");  // Wrong rate: the camera hears noise.
   ASSERT_TRUE(channel_.ReopenWithBaudRate(115200));
@@ -249,7 +249,7 @@ TEST_F(ClSerialTest, Spec2001RateChangeReachesTheGrabber) {
 // Ver. 1.1: the clallserial library
 
 TEST_F(ClSerialTest, Ver11ListsManufacturerAndPortIdentifier) {
-  channel_.set_port_category(CommChannel::kClSerialV11);
+  channel_.set_port_category(PortCategory::kClSerialV11);
   EXPECT_EQ(channel_.PortCount(), 2);
   EXPECT_EQ(channel_.PortName(0), "Ornvik CLSim - Port 0");
   EXPECT_EQ(channel_.PortName(1), "Ornvik CLSim - Port 1");
@@ -257,9 +257,9 @@ TEST_F(ClSerialTest, Ver11ListsManufacturerAndPortIdentifier) {
 }
 
 TEST_F(ClSerialTest, Ver11OpensThePortAndNamesItInTheRefusal) {
-  channel_.set_port_category(CommChannel::kClSerialV11);
+  channel_.set_port_category(PortCategory::kClSerialV11);
   ASSERT_EQ(channel_.PortCount(), 2);
-  ASSERT_TRUE(channel_.Open(CommChannel::kClSerialV11, 115200, 1));
+  ASSERT_TRUE(channel_.Open(PortCategory::kClSerialV11, 115200, 1));
   EXPECT_TRUE(notifier_.messages.empty());
   // Port and camera disagree (camera at 9600): silence, until both are at 9600 again.
   EXPECT_EQ(Ask(test::kReadModelName, 100), "");
@@ -275,9 +275,9 @@ TEST_F(ClSerialTest, Ver11OpensThePortAndNamesItInTheRefusal) {
 
 // Enumerating loads and unloads the library for itself; the open port must keep working.
 TEST_F(ClSerialTest, Ver11EnumerationWhileOpenLeavesThePortWorking) {
-  channel_.set_port_category(CommChannel::kClSerialV11);
+  channel_.set_port_category(PortCategory::kClSerialV11);
   ASSERT_EQ(channel_.PortCount(), 2);
-  ASSERT_TRUE(channel_.Open(CommChannel::kClSerialV11, 9600, 0));
+  ASSERT_TRUE(channel_.Open(PortCategory::kClSerialV11, 9600, 0));
   EXPECT_EQ(channel_.PortCount(), 2);
   EXPECT_EQ(Ask(test::kReadModelName),
             test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName));

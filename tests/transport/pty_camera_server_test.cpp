@@ -52,7 +52,7 @@ TEST_F(PtyServerTest, AnswersThroughTheComPortTransport) {
   sim::PtyCameraServer::Options options;
   options.model = "QX-4096TR-PCL";
   ASSERT_TRUE(StartServer(options)) << server_->error();
-  ASSERT_TRUE(channel_.Open(CommChannel::kComPort, 9600, 3));
+  ASSERT_TRUE(channel_.Open(PortCategory::kComPort, 9600, 3));
   EXPECT_EQ(Ask(test::kReadModelNameSecondWord),
             test::FreshCameraReply("QX-4096TR-PCL", test::kReadModelNameSecondWord));
   EXPECT_TRUE(notifier_.messages.empty());
@@ -63,7 +63,7 @@ TEST_F(PtyServerTest, ClientsMayCloseAndReopenTheLine) {
   ASSERT_TRUE(StartServer({})) << server_->error();
   const std::string expected = test::FreshCameraReply("QX-4096M-PCL", test::kReadModelName);
   for (int round = 0; round < 3; ++round) {
-    ASSERT_TRUE(channel_.Open(CommChannel::kComPort, 9600, 3));
+    ASSERT_TRUE(channel_.Open(PortCategory::kComPort, 9600, 3));
     EXPECT_EQ(Ask(test::kReadModelName), expected) << round;
     channel_.Close();
   }
@@ -75,7 +75,7 @@ TEST_F(PtyServerTest, KeepsALinkToTheSlaveWhileRunning) {
   ASSERT_TRUE(StartServer(options)) << server_->error();
   EXPECT_EQ(std::filesystem::read_symlink(options.link_path).string(), server_->slave_path());
   transports_.com_port.port_map().Set("COM4", options.link_path);
-  ASSERT_TRUE(channel_.Open(CommChannel::kComPort, 9600, 3));
+  ASSERT_TRUE(channel_.Open(PortCategory::kComPort, 9600, 3));
   EXPECT_NE(Ask(test::kReadModelName), "");
   channel_.Close();
   server_->Stop();
@@ -101,7 +101,7 @@ TEST_F(PtyServerTest, LineRateMustMatchTheCameraWhenChecked) {
   sim::PtyCameraServer::Options options;
   options.check_line_rate = true;
   ASSERT_TRUE(StartServer(options)) << server_->error();
-  ASSERT_TRUE(channel_.Open(CommChannel::kComPort, 115200, 3));
+  ASSERT_TRUE(channel_.Open(PortCategory::kComPort, 115200, 3));
   EXPECT_EQ(server_->LineBaudRate(), 115200);
   EXPECT_EQ(Ask(test::kReadModelName, 100), "");
   ASSERT_TRUE(channel_.ReopenWithBaudRate(9600));
@@ -117,7 +117,7 @@ TEST_F(PtyServerTest, FaultsReachTheWire) {
   sim::PtyCameraServer::Options options;
   ASSERT_TRUE(sim::ApplyFaultOption("echo_requests", options.faults));
   ASSERT_TRUE(StartServer(options)) << server_->error();
-  ASSERT_TRUE(channel_.Open(CommChannel::kComPort, 9600, 3));
+  ASSERT_TRUE(channel_.Open(PortCategory::kComPort, 9600, 3));
   const std::string reply = Ask(test::kReadModelName);
   EXPECT_EQ(reply.rfind("rd 0x00000044", 0), 0u) << reply;
 }
@@ -178,7 +178,7 @@ TEST(PtyCamsim, ServesUntilTerminated) {
   transports.com_port.port_map().Set("COM1", link);
   CommChannel channel(transports.com_port, transports.cl_serial_2000, transports.cl_serial_2001,
                       transports.cl_serial_v11);
-  EXPECT_TRUE(channel.Open(CommChannel::kComPort, 9600, 0));
+  EXPECT_TRUE(channel.Open(PortCategory::kComPort, 9600, 0));
   EXPECT_EQ(test::Exchange(channel, test::kReadModelNameSecondWord),
             test::FreshCameraReply("QX-8192M-PCL", test::kReadModelNameSecondWord));
   channel.Close();

@@ -31,7 +31,7 @@ class Win32ComPortTest : public ::testing::Test {
     port_ = PortUnderTest();
     ASSERT_FALSE(port_.empty()) << "CTRL_TEST_COM_PORT names no port";
     transports_.com_port.port_map().Set("COM1", "\\\\.\\" + port_);
-    ASSERT_TRUE(channel_.Open(CommChannel::kComPort, 9600, 0)) << port_;
+    ASSERT_TRUE(channel_.Open(PortCategory::kComPort, 9600, 0)) << port_;
   }
 
   std::string Ask(const std::string& request, int timeout_ms = 2000) {
