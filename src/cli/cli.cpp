@@ -95,8 +95,7 @@ bool ResolveConnection(const GlobalArguments& arguments, ConnectionOptions& conn
   if (!arguments.simulate_model.empty()) connection.model = arguments.simulate_model;
   const PortCategory category =
       PortCategoryOfCliName(arguments.category).value_or(PortCategory::kComPort);
-  // Whether the options hold the category itself or its stored number.
-  connection.category = static_cast<decltype(connection.category)>(category);
+  connection.category = category;
   const std::optional<int> port_index = PortIndexOf(arguments.port, category, err);
   if (!port_index) return false;
   connection.port_index = *port_index;

@@ -42,7 +42,7 @@ class TransportConnection final : public Connection {
   }
 
   bool Open(const ConnectionOptions& options, std::ostream& err) {
-    const PortCategory category{options.category};
+    const PortCategory category = options.category;
     std::string device = options.device;
 #ifdef _WIN32
     // "--device COM5": the port by its Windows name.
@@ -129,7 +129,7 @@ void ListPorts(const ConnectionOptions& options, std::ostream& out) {
   SystemTransports transports;
   CommChannel channel(transports.com_port, transports.cl_serial_2000, transports.cl_serial_2001,
                       transports.cl_serial_v11);
-  if (!options.device.empty() && PortCategory{options.category} == PortCategory::kComPort) {
+  if (!options.device.empty() && options.category == PortCategory::kComPort) {
     transports.com_port.port_map().Set(ComPortName(options.port_index), options.device);
   }
   for (const PortCategoryFacts& facts : kPortCategories) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "camera/byte_channel.h"
+#include "transport/connection_facts.h"
 
 namespace ctrl::cli {
 
@@ -12,9 +13,9 @@ struct ConnectionOptions {
   bool simulate = false;
   std::string model = "QX-4096M-PCL";  // the simulated camera's model
   std::string device;                  // device path of the chosen COM port
-  int category = 0;                    // 0 COM, 1 CL 2000, 2 CL 2001, 3 CL v1.1
+  PortCategory category = PortCategory::kComPort;
   int port_index = 0;
-  int baud_rate = 9600;
+  int baud_rate = kDefaultBaudRate;
 };
 
 // An open link to a camera, real or simulated, for the lifetime of one command. The simulated
