@@ -14,10 +14,14 @@ constexpr size_t kMaxEventNameLength = 127;
 // Named events follow the port: "WriteEnd_COM3", "ReadEnd_COM3". The name is the one of the
 // device actually opened ("\\.\COM5" gives "COM5"): another program whose own COM1 leads to
 // another device must not share them, since only one program at a time can open a device.
-HANDLE CreatePortEvent(const char* prefix, const std::string& device_path) {
+UniqueHandle CreatePortEvent(const char* prefix, const std::string& device_path) {
   std::string name = std::string(prefix) + device_path.substr(device_path.find_last_of('\\') + 1);
   if (name.size() > kMaxEventNameLength) name.resize(kMaxEventNameLength);
-  return ::CreateEventA(nullptr, TRUE, TRUE, name.c_str());
+  return UniqueHandle(::CreateEventA(nullptr, TRUE, TRUE, name.c_str()));
+}
+
+UniqueHandle CreateUnnamedEvent() {
+  return UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
 
 // An overlapped COM port. The reader waits for EV_RXCHAR and then reads exactly what the driver
@@ -65,10 +69,10 @@ std::string Win32ComPortLine::Open(const std::string& device_path, const LineFor
 
   std::memset(&write_overlap_, 0, sizeof write_overlap_);
   std::memset(&read_overlap_, 0, sizeof read_overlap_);
-  write_event_.Reset(CreatePortEvent("WriteEnd_", device_path));
-  read_event_.Reset(CreatePortEvent("ReadEnd_", device_path));
-  wait_event_.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  stop_event_.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  write_event_ = CreatePortEvent("WriteEnd_", device_path);
+  read_event_ = CreatePortEvent("ReadEnd_", device_path);
+  wait_event_ = CreateUnnamedEvent();
+  stop_event_ = CreateUnnamedEvent();
   if (!write_event_.valid() || !read_event_.valid() || !wait_event_.valid() ||
       !stop_event_.valid()) {
     return "SetCommMask";
