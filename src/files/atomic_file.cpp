@@ -1,6 +1,7 @@
 #include "files/atomic_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -83,7 +84,7 @@ bool AtomicFileWriter::Open(const std::string& path) {
     temp_path_ =
         path + ".tmp" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(attempt);
     // "x": fail when the name exists, so a leftover is never overwritten.
-    file_ = std::fopen(temp_path_.c_str(), "wbx");
+    file_.reset(std::fopen(temp_path_.c_str(), "wbx"));
   }
 #else
   target_ = FollowLinks(path);
@@ -107,7 +108,7 @@ bool AtomicFileWriter::Open(const std::string& path) {
       mode = 0666 & ~mask;
     }
     ::fchmod(fd, mode);
-    file_ = fdopen(fd, "wb");
+    file_.reset(fdopen(fd, "wb"));
     if (file_ == nullptr) ::close(fd);
   }
 #endif
@@ -120,17 +121,16 @@ bool AtomicFileWriter::Open(const std::string& path) {
 
 void AtomicFileWriter::Write(std::string_view text) {
   if (file_ == nullptr || failed_) return;
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
+  if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) failed_ = true;
 }
 
 bool AtomicFileWriter::Commit() {
   if (file_ == nullptr) return false;
-  bool ok = !failed_ && std::fflush(file_) == 0;
+  bool ok = !failed_ && std::fflush(file_.get()) == 0;
 #ifndef _WIN32
-  ok = ok && fsync(fileno(file_)) == 0;
+  ok = ok && fsync(fileno(file_.get())) == 0;
 #endif
-  ok = std::fclose(file_) == 0 && ok;
-  file_ = nullptr;
+  ok = std::fclose(file_.release()) == 0 && ok;
   if (ok) {
 #ifdef _WIN32
     ok = MoveFileExA(temp_path_.c_str(), target_.c_str(),
@@ -145,10 +145,7 @@ bool AtomicFileWriter::Commit() {
 }
 
 void AtomicFileWriter::Abandon() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+  file_.reset();
   if (!temp_path_.empty()) {
     std::remove(temp_path_.c_str());
     temp_path_.clear();

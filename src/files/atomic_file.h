@@ -1,8 +1,9 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "files/unique_file.h"
 
 namespace ctrl {
 
@@ -34,7 +35,7 @@ class AtomicFileWriter {
  private:
   std::string target_;  // the file to replace, with symbolic links followed
   std::string temp_path_;
-  std::FILE* file_ = nullptr;
+  UniqueFile file_;
   bool failed_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
@@ -19,49 +20,48 @@ constexpr size_t kReadBlockBytes = 64 * 1024;
 
 }  // namespace
 
-ReadOpenResult OpenRegularFileForReading(const std::string& path, int64_t max_bytes,
-                                         std::FILE*& file) {
-  file = nullptr;
+FileForReading OpenRegularFileForReading(const std::string& path, int64_t max_bytes) {
+  FileForReading opened;
 #ifdef _WIN32
-  std::FILE* opened = std::fopen(path.c_str(), "rb");
-  if (opened == nullptr) return ReadOpenResult::kCannotOpen;
+  UniqueFile file(std::fopen(path.c_str(), "rb"));
+  if (file == nullptr) return opened;
   struct _stat64 status;
-  if (_fstat64(_fileno(opened), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
-    std::fclose(opened);
-    return ReadOpenResult::kCannotOpen;
+  if (_fstat64(_fileno(file.get()), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+    return opened;
   }
 #else
   // Non-blocking, so that opening a FIFO returns at once; it is refused right after.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return ReadOpenResult::kCannotOpen;
+  if (fd < 0) return opened;
   struct stat status;
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    ::close(fd);
-    return ReadOpenResult::kCannotOpen;
+  UniqueFile file;
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file.reset(fdopen(fd, "rb"));
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  std::FILE* opened = fdopen(fd, "rb");
-  if (opened == nullptr) {
+  if (file == nullptr) {
     ::close(fd);
-    return ReadOpenResult::kCannotOpen;
+    return opened;
   }
 #endif
   if (status.st_size > max_bytes) {
-    std::fclose(opened);
-    return ReadOpenResult::kTooLarge;
+    opened.result = ReadOpenResult::kTooLarge;
+    return opened;
   }
-  file = opened;
-  return ReadOpenResult::kOpened;
+  opened.result = ReadOpenResult::kOpened;
+  opened.file = std::move(file);
+  return opened;
 }
 
-PieceReader::PieceReader(std::FILE* file, size_t max_piece, bool crlf_is_line_end)
-    : file_(file),
+PieceReader::PieceReader(UniqueFile file, size_t max_piece, bool crlf_is_line_end)
+    : file_(std::move(file)),
       max_piece_(max_piece),
       crlf_is_line_end_(crlf_is_line_end),
       buffer_(kReadBlockBytes) {}
 
 bool PieceReader::Fill() {
-  filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  if (file_ == nullptr) return false;
+  filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
   position_ = 0;
   return filled_ > 0;
 }
@@ -100,7 +100,12 @@ bool PieceReader::Next(std::string& piece) {
 }
 
 void PieceReader::Rewind() {
-  std::rewind(file_);
+  if (file_ != nullptr) std::rewind(file_.get());
+  position_ = filled_ = 0;
+}
+
+void PieceReader::Close() {
+  file_.reset();
   position_ = filled_ = 0;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "files/unique_file.h"
+
 namespace ctrl {
 
 // The bound every file the tool reads must keep: far above any settings or LUT file.
@@ -13,28 +15,33 @@ inline constexpr int64_t kMaxReadFileBytes = int64_t{16} << 20;
 // Opens a file for reading without ever blocking (a FIFO without writer would) and only when it
 // is a regular file of at most `max_bytes`.
 enum class ReadOpenResult { kOpened, kCannotOpen, kTooLarge };
-ReadOpenResult OpenRegularFileForReading(const std::string& path, int64_t max_bytes,
-                                         std::FILE*& file);
+struct FileForReading {
+  ReadOpenResult result = ReadOpenResult::kCannotOpen;
+  UniqueFile file;  // only when opened
+};
+FileForReading OpenRegularFileForReading(const std::string& path, int64_t max_bytes);
 
 // Reads a file the way a line-by-line read with a fixed buffer does, without holding more than
 // one piece: a piece ends after a line feed or after `max_piece` characters, whichever comes
 // first. With `crlf_is_line_end`, CR LF is read as a single LF.
 class PieceReader {
  public:
-  PieceReader(std::FILE* file, size_t max_piece, bool crlf_is_line_end);
+  PieceReader(UniqueFile file, size_t max_piece, bool crlf_is_line_end);
 
   // The next piece; false at the end of the file or on a read error.
   bool Next(std::string& piece);
   // True when reading stopped on an error rather than at the end of the file.
-  bool failed() const { return std::ferror(file_) != 0; }
+  bool failed() const { return file_ != nullptr && std::ferror(file_.get()) != 0; }
   // Back to the start of the file.
   void Rewind();
+  // Gives the file back early; no piece follows.
+  void Close();
 
  private:
   // Refills the buffer once everything in it was taken; false at the end or on an error.
   bool Fill();
 
-  std::FILE* file_;
+  UniqueFile file_;
   size_t max_piece_;
   bool crlf_is_line_end_;
   std::vector<char> buffer_;

@@ -1,7 +1,6 @@
 #include "files/camera_settings_file.h"
 
-#include <cstdio>
-#include <memory>
+#include <utility>
 
 #include "camera/notifier.h"
 #include "files/atomic_file.h"
@@ -26,10 +25,6 @@ void ReportTooLarge(const std::string& path) {
   CurrentNotifier().ShowMessage(path + "\nThis file is too large to be a camera setting file.",
                                 "File Open Error", MessageIcon::Exclamation);
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bool shipping) {
   AtomicFileWriter writer;
@@ -76,18 +71,16 @@ bool CanWriteSettingsFile(const std::string& path) {
 
 bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
                            SettingsLoadReport* report) {
-  std::FILE* opened = nullptr;
-  const ReadOpenResult open_result = OpenRegularFileForReading(path, kMaxReadFileBytes, opened);
-  if (open_result == ReadOpenResult::kTooLarge) {
+  FileForReading opened = OpenRegularFileForReading(path, kMaxReadFileBytes);
+  if (opened.result == ReadOpenResult::kTooLarge) {
     ReportTooLarge(path);
     return false;
   }
-  if (open_result != ReadOpenResult::kOpened) {
+  if (opened.result != ReadOpenResult::kOpened) {
     ReportOpenFailure(path);
     return false;
   }
-  std::unique_ptr<std::FILE, FileCloser> file(opened);
-  PieceReader reader(file.get(), kMaxPieceLength, false);
+  PieceReader reader(std::move(opened.file), kMaxPieceLength, false);
   std::string piece;
   int64_t total = 0;
   while (reader.Next(piece)) ++total;
@@ -152,7 +145,7 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
   }
   counts.line_lost = engine.line_lost();
 
-  file.reset();
+  reader.Close();
   if (context.controls != nullptr) db.RefreshAllControls(*context.controls);
   db.CommitAll();
   progress.FinishProgress();

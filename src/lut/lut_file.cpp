@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string_view>
+#include <utility>
 
 #include "camera/notifier.h"
 #include "files/atomic_file.h"
@@ -16,11 +16,6 @@ namespace {
 
 // Lines are read with a 127-byte buffer: at most 126 characters per piece.
 constexpr size_t kMaxPieceLength = 126;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 void ShowFileError(const std::string& path, const char* what) {
   CurrentNotifier().ShowMessage(path + what, "", MessageIcon::Error);
@@ -111,18 +106,16 @@ bool CanWriteLutFile(const std::string& path) {
 
 bool ReadLutFile(const std::string& path, LutBank& bank, ModelKind kind, int* data_lines) {
   if (data_lines != nullptr) *data_lines = 0;
-  std::FILE* opened = nullptr;
-  const ReadOpenResult open_result = OpenRegularFileForReading(path, kMaxReadFileBytes, opened);
-  if (open_result != ReadOpenResult::kOpened) {
-    ShowFileError(path, open_result == ReadOpenResult::kTooLarge
+  FileForReading opened = OpenRegularFileForReading(path, kMaxReadFileBytes);
+  if (opened.result != ReadOpenResult::kOpened) {
+    ShowFileError(path, opened.result == ReadOpenResult::kTooLarge
                             ? "\nThis file is too large to be a LUT file."
                             : "\nCouldn't open this file");
     return false;
   }
-  FilePtr file(opened);
   const bool monochrome = IsMonochromeKind(kind);
   const int first_column = monochrome ? kGreenLut : kRedLut;
-  PieceReader reader(file.get(), kMaxPieceLength, true);
+  PieceReader reader(std::move(opened.file), kMaxPieceLength, true);
   std::string piece;
   reader.Next(piece);  // the header, whatever it says
 

@@ -15,20 +15,11 @@
 
 namespace ctrl::clser {
 
-// Baud-rate bits of clGetSupportedBaudRates and codes of clSetBaudRate.
-constexpr uint32_t kBaud9600 = 1;
-constexpr uint32_t kBaud19200 = 2;
-constexpr uint32_t kBaud38400 = 4;
-constexpr uint32_t kBaud57600 = 8;
-constexpr uint32_t kBaud115200 = 16;
-constexpr uint32_t kBaud230400 = 32;
-constexpr uint32_t kBaud460800 = 64;
-constexpr uint32_t kBaud921600 = 128;
-
 // clSerialRead's result when the bytes did not come in time (every other non-zero is a failure).
 constexpr int32_t kErrorTimeout = -10004;
 
-// The code of a rate in bits per second; 0 (never supported) for any other rate.
+// The bit of clGetSupportedBaudRates and code of clSetBaudRate for a selectable rate (the
+// connection's baud-rate table); 0, never supported, for any other rate.
 uint32_t BaudRateCode(int baud_rate);
 
 template <typename Tag>

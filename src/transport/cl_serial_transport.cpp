@@ -3,43 +3,20 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "camera/notifier.h"
-
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <dirent.h>
-#include <fnmatch.h>
-#endif
+#include "transport/connection_facts.h"
+#include "transport/library_folder.h"
 
 namespace ctrl {
 namespace clser {
 
 uint32_t BaudRateCode(int baud_rate) {
-  switch (baud_rate) {
-    case 9600:
-      return kBaud9600;
-    case 19200:
-      return kBaud19200;
-    case 38400:
-      return kBaud38400;
-    case 57600:
-      return kBaud57600;
-    case 115200:
-      return kBaud115200;
-    case 230400:
-      return kBaud230400;
-    case 460800:
-      return kBaud460800;
-    case 921600:
-      return kBaud921600;
-    default:
-      return 0;
+  for (const BaudRateFacts& facts : kBaudRates) {
+    if (facts.rate == baud_rate) return facts.code;
   }
+  return 0;
 }
 
 }  // namespace clser
@@ -73,9 +50,8 @@ std::string TextOf(const char* buffer, size_t capacity) {
   return std::string(buffer, strnlen(buffer, capacity));
 }
 
-#ifndef _WIN32
-const char* const kDefaultClSerialFolder = "/usr/lib/cameralink";
-#endif
+// The only rate a spec. 2000 library runs at: it has no call to set another.
+constexpr int kClSerial2000BaudRate = 9600;
 
 }  // namespace
 
@@ -130,6 +106,22 @@ void ClSerialLibraryTransport<Tag>::ReleasePort() {
   serial_write_ = nullptr;
 }
 
+template <typename Tag>
+bool ClSerialLibraryTransport<Tag>::ResolveSerialEntries() {
+  return library_.Resolve("clSerialInit", &serial_init_) &&
+         library_.Resolve("clSerialClose", &serial_close_) &&
+         library_.Resolve("clSerialRead", &serial_read_) &&
+         library_.Resolve("clSerialWrite", &serial_write_);
+}
+
+template <typename Tag>
+bool ClSerialLibraryTransport<Tag>::InitSerial(int port_index) {
+  void* reference = nullptr;
+  if (serial_init_(static_cast<uint32_t>(port_index), &reference) != 0) return false;
+  reference_ = reference;
+  return reference_ != nullptr;
+}
+
 template class ClSerialLibraryTransport<clser::VendorTag>;
 template class ClSerialLibraryTransport<clser::AllSerialTag>;
 
@@ -139,228 +131,197 @@ template class ClSerialLibraryTransport<clser::AllSerialTag>;
 ClSerial2000Transport::ClSerial2000Transport(std::string configured_folder)
     : configured_folder_(std::move(configured_folder)) {}
 
-#ifdef _WIN32
-
 std::string ClSerial2000Transport::LibraryFolder() const {
   const char* from_environment = std::getenv("CLSERIALPATH");
   if (from_environment != nullptr && *from_environment != '\0') return from_environment;
   if (!configured_folder_.empty()) return configured_folder_;
-  char folder[1024] = {};
-  const UINT length = ::GetSystemDirectoryA(folder, 1023);
-  if (length == 0 || length >= 1023) return "";
-  return folder;
+  return DefaultVendorLibraryFolder();
 }
 
 int ClSerial2000Transport::PortCount() {
-  ports_.clear();
-  const std::string pattern = LibraryFolder() + "\\clser*.dll";
-  WIN32_FIND_DATAA found{};
-  HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      ports_.emplace_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-  }
+  ports_ = ListVendorLibraries(LibraryFolder());
   return static_cast<int>(ports_.size());
 }
-
-#else
-
-std::string ClSerial2000Transport::LibraryFolder() const {
-  const char* from_environment = std::getenv("CLSERIALPATH");
-  if (from_environment != nullptr && *from_environment != '\0') return from_environment;
-  if (!configured_folder_.empty()) return configured_folder_;
-  return kDefaultClSerialFolder;
-}
-
-int ClSerial2000Transport::PortCount() {
-  ports_.clear();
-  DIR* folder = ::opendir(LibraryFolder().c_str());
-  if (folder == nullptr) return 0;
-  while (const dirent* entry = ::readdir(folder)) {
-    if (::fnmatch("clser*.so", entry->d_name, 0) == 0 ||
-        ::fnmatch("libclser*.so", entry->d_name, 0) == 0) {
-      ports_.emplace_back(entry->d_name);
-    }
-  }
-  ::closedir(folder);
-  return static_cast<int>(ports_.size());
-}
-
-#endif
 
 bool ClSerial2000Transport::Open(int port_index) {
   ReleasePort();
   const std::string file = PortName(port_index);
   if (file.empty()) return false;
-#ifdef _WIN32
-  const std::string path = LibraryFolder() + "\\" + file;
-#else
-  const std::string path = LibraryFolder() + "/" + file;
-#endif
-  if (!library_.Load(path)) return false;
-  if (!library_.Resolve("clSerialInit", &serial_init_) ||
-      !library_.Resolve("clSerialClose", &serial_close_) ||
-      !library_.Resolve("clSerialRead", &serial_read_) ||
-      !library_.Resolve("clSerialWrite", &serial_write_)) {
-    return false;  // The library stays loaded until the next close.
-  }
-  void* reference = nullptr;
-  if (serial_init_(static_cast<uint32_t>(port_index), &reference) != 0) return false;
-  reference_ = reference;
-  return reference_ != nullptr;
+  if (!library_.Load(PathInFolder(LibraryFolder(), file))) return false;
+  // A library missing an entry point stays loaded until the next close.
+  return ResolveSerialEntries() && InitSerial(port_index);
 }
 
 bool ClSerial2000Transport::SetBaudRate(int baud_rate) {
-  if (baud_rate == 9600) return true;
+  if (baud_rate == kClSerial2000BaudRate) return true;
   ShowExclamation(kBaudRateRefused);
   return false;
 }
 
 // ---------------------------------------------------------------------------------------
-// Camera Link spec. 2001
+// The manager libraries, described once each
 
-ClSerial2001Transport::ClSerial2001Transport(std::string library_name)
-    : library_name_(std::move(library_name)) {}
+using VendorApi = clser::EntryPoints<clser::VendorTag>;
+using AllSerialApi = clser::EntryPoints<clser::AllSerialTag>;
 
-bool ClSerial2001Transport::LoadEntryPoints(SharedLibrary& library, Entries& entries) const {
-  if (!library.Load(library_name_)) return false;
-  return library.Resolve("clGetManufacturer", &entries.get_manufacturer) &&
-         library.Resolve("clGetNumManufacturers", &entries.get_num_manufacturers) &&
-         library.Resolve("clSelectManufacturer", &entries.select_manufacturer) &&
-         library.Resolve("clGetNumSerialPorts", &entries.get_num_serial_ports) &&
-         library.Resolve("clGetSerialPortIdentifier", &entries.get_serial_port_identifier) &&
-         library.Resolve("clSerialInit", &entries.serial_init) &&
-         library.Resolve("clSerialClose", &entries.serial_close) &&
-         library.Resolve("clSerialRead", &entries.serial_read) &&
-         library.Resolve("clSerialWrite", &entries.serial_write) &&
-         library.Resolve("clGetSupportedBaudRates", &entries.get_supported_baud_rates) &&
-         library.Resolve("clSetBaudRate", &entries.set_baud_rate) &&
-         library.Resolve("clGetErrorText", &entries.get_error_text);
+struct ManagerLibraryKind {
+  // Every entry point the library must export to be used at all.
+  std::span<const char* const> entry_points;
+  // Fills the port list from the loaded library.
+  void (*list_ports)(const SharedLibrary& library, std::vector<std::string>& ports);
+  // A library that cannot be loaded leaves the previous list instead of an empty one.
+  bool keeps_list_when_missing;
+  // Readies the loaded library for clSerialInit of the port named so; nullptr when nothing is
+  // needed.
+  bool (*before_init)(const SharedLibrary& library, const std::string& port_name);
+  // The refusal of a rate names the open port.
+  bool refusal_names_port;
+};
+
+namespace {
+
+constexpr const char* kClSerial2001EntryPoints[] = {"clGetManufacturer",
+                                                    "clGetNumManufacturers",
+                                                    "clSelectManufacturer",
+                                                    "clGetNumSerialPorts",
+                                                    "clGetSerialPortIdentifier",
+                                                    "clSerialInit",
+                                                    "clSerialClose",
+                                                    "clSerialRead",
+                                                    "clSerialWrite",
+                                                    "clGetSupportedBaudRates",
+                                                    "clSetBaudRate",
+                                                    "clGetErrorText"};
+
+constexpr const char* kClSerialV11EntryPoints[] = {
+    "clSerialInit",       "clSerialClose", "clSetBaudRate",          "clSerialRead",
+    "clSerialWrite",      "clFlushPort",   "clGetErrorText",         "clGetNumPorts",
+    "clGetNumBytesAvail", "clGetPortInfo", "clGetSupportedBaudRates"};
+
+// The count the library's counting entry point reports, capped.
+template <typename GetCount>
+uint32_t ListedCount(const SharedLibrary& library, const char* entry_point) {
+  GetCount get_count = nullptr;
+  library.Resolve(entry_point, &get_count);
+  CountSlot count(0);
+  get_count(count.get());
+  return std::min(count.value(), static_cast<uint32_t>(kMaxLibraryPorts));
 }
 
-// Enumeration loads the library for itself; an open port keeps its own load.
-int ClSerial2001Transport::PortCount() {
-  SharedLibrary library;
-  Entries entries;
-  if (!LoadEntryPoints(library, entries)) return static_cast<int>(ports_.size());
-  ports_.clear();
-  CountSlot count(0);
-  entries.get_num_manufacturers(count.get());
-  const uint32_t listed = std::min(count.value(), static_cast<uint32_t>(kMaxLibraryPorts));
+// The manufacturers are the ports.
+void ListManufacturers(const SharedLibrary& library, std::vector<std::string>& ports) {
+  VendorApi::GetManufacturer get_manufacturer = nullptr;
+  library.Resolve("clGetManufacturer", &get_manufacturer);
+  const uint32_t listed =
+      ListedCount<VendorApi::GetNumManufacturers>(library, "clGetNumManufacturers");
   for (uint32_t i = 0; i < listed; ++i) {
     char name[kNameBufferSize] = {};
     CountSlot size(kNameBufferSize);
     CountSlot version(0);
-    entries.get_manufacturer(i, name, size.get(), version.get());
-    ports_.push_back(TextOf(name, sizeof name));
+    get_manufacturer(i, name, size.get(), version.get());
+    ports.push_back(TextOf(name, sizeof name));
   }
-  return static_cast<int>(ports_.size());
 }
 
-bool ClSerial2001Transport::Open(int port_index) {
-  ReleasePort();
-  open_entries_ = Entries{};
-  if (!LoadEntryPoints(library_, open_entries_)) return false;
-  serial_close_ = open_entries_.serial_close;
-  serial_read_ = open_entries_.serial_read;
-  serial_write_ = open_entries_.serial_write;
-  const std::string manufacturer = PortName(port_index);
-  if (open_entries_.select_manufacturer(manufacturer.c_str()) != 0) return false;
-  void* reference = nullptr;
-  if (open_entries_.serial_init(static_cast<uint32_t>(port_index), &reference) != 0) {
-    return false;
-  }
-  reference_ = reference;
-  return reference_ != nullptr;
-}
-
-bool ClSerial2001Transport::SetBaudRate(int baud_rate) {
-  if (reference_ == nullptr) return false;
-  const uint32_t code = clser::BaudRateCode(baud_rate);
-  CountSlot mask(0);
-  if (open_entries_.get_supported_baud_rates(reference_, mask.get()) == 0 && code != 0 &&
-      (mask.value() & code) != 0) {
-    open_entries_.set_baud_rate(reference_, code);
-    return true;
-  }
-  ShowExclamation(kBaudRateRefused);
-  return false;
-}
-
-// ---------------------------------------------------------------------------------------
-// Camera Link ver. 1.1
-
-ClSerialV11Transport::ClSerialV11Transport(std::string library_name)
-    : library_name_(std::move(library_name)) {}
-
-bool ClSerialV11Transport::LoadEntryPoints(SharedLibrary& library, Entries& entries) const {
-  if (!library.Load(library_name_)) return false;
-  return library.Resolve("clSerialInit", &entries.serial_init) &&
-         library.Resolve("clSerialClose", &entries.serial_close) &&
-         library.Resolve("clSetBaudRate", &entries.set_baud_rate) &&
-         library.Resolve("clSerialRead", &entries.serial_read) &&
-         library.Resolve("clSerialWrite", &entries.serial_write) &&
-         library.Resolve("clFlushPort", &entries.flush_port) &&
-         library.Resolve("clGetErrorText", &entries.get_error_text) &&
-         library.Resolve("clGetNumPorts", &entries.get_num_ports) &&
-         library.Resolve("clGetNumBytesAvail", &entries.get_num_bytes_avail) &&
-         library.Resolve("clGetPortInfo", &entries.get_port_info) &&
-         library.Resolve("clGetSupportedBaudRates", &entries.get_supported_baud_rates);
-}
-
-int ClSerialV11Transport::PortCount() {
-  ports_.clear();
-  SharedLibrary library;
-  Entries entries;
-  if (!LoadEntryPoints(library, entries)) return 0;
-  CountSlot count(0);
-  entries.get_num_ports(count.get());
-  const uint32_t listed = std::min(count.value(), static_cast<uint32_t>(kMaxLibraryPorts));
+// Every port of every grabber, as "<manufacturer> - <port id>".
+void ListAllPorts(const SharedLibrary& library, std::vector<std::string>& ports) {
+  AllSerialApi::GetPortInfo get_port_info = nullptr;
+  library.Resolve("clGetPortInfo", &get_port_info);
+  const uint32_t listed = ListedCount<AllSerialApi::GetNumPorts>(library, "clGetNumPorts");
   for (uint32_t i = 0; i < listed; ++i) {
     char manufacturer[kNameBufferSize] = {};
     char port_id[kNameBufferSize] = {};
     CountSlot manufacturer_size(kNameBufferSize);
     CountSlot port_id_size(kNameBufferSize);
     CountSlot version(0);
-    entries.get_port_info(i, manufacturer, manufacturer_size.get(), port_id, port_id_size.get(),
-                          version.get());
-    ports_.push_back(TextOf(manufacturer, sizeof manufacturer) + " - " +
-                     TextOf(port_id, sizeof port_id));
+    get_port_info(i, manufacturer, manufacturer_size.get(), port_id, port_id_size.get(),
+                  version.get());
+    ports.push_back(TextOf(manufacturer, sizeof manufacturer) + " - " +
+                    TextOf(port_id, sizeof port_id));
   }
-  return static_cast<int>(ports_.size());
 }
 
-bool ClSerialV11Transport::Open(int port_index) {
-  ReleasePort();
-  open_entries_ = Entries{};
+bool SelectManufacturer(const SharedLibrary& library, const std::string& manufacturer) {
+  VendorApi::SelectManufacturer select = nullptr;
+  library.Resolve("clSelectManufacturer", &select);
+  return select(manufacturer.c_str()) == 0;
+}
+
+}  // namespace
+
+// One row per manager library.
+constexpr ManagerLibraryKind kClSerial2001Kind = {kClSerial2001EntryPoints, ListManufacturers, true,
+                                                  SelectManufacturer, false};
+constexpr ManagerLibraryKind kClSerialV11Kind = {kClSerialV11EntryPoints, ListAllPorts, false,
+                                                 nullptr, true};
+
+template <typename Tag>
+ClSerialManagerTransport<Tag>::ClSerialManagerTransport(const ManagerLibraryKind& kind,
+                                                        std::string library_name)
+    : kind_(kind), library_name_(std::move(library_name)) {}
+
+template <typename Tag>
+bool ClSerialManagerTransport<Tag>::Load(SharedLibrary& library) const {
+  if (!library.Load(library_name_)) return false;
+  return std::all_of(kind_.entry_points.begin(), kind_.entry_points.end(),
+                     [&library](const char* name) { return library.Symbol(name) != nullptr; });
+}
+
+template <typename Tag>
+int ClSerialManagerTransport<Tag>::PortCount() {
+  if (!kind_.keeps_list_when_missing) this->ports_.clear();
+  SharedLibrary library;
+  if (Load(library)) {
+    this->ports_.clear();
+    kind_.list_ports(library, this->ports_);
+  }
+  return static_cast<int>(this->ports_.size());
+}
+
+template <typename Tag>
+bool ClSerialManagerTransport<Tag>::Open(int port_index) {
+  this->ReleasePort();
   open_index_ = port_index;
-  if (!LoadEntryPoints(library_, open_entries_)) return false;
-  serial_close_ = open_entries_.serial_close;
-  serial_read_ = open_entries_.serial_read;
-  serial_write_ = open_entries_.serial_write;
-  void* reference = nullptr;
-  if (open_entries_.serial_init(static_cast<uint32_t>(port_index), &reference) != 0) {
+  get_supported_baud_rates_ = nullptr;
+  set_baud_rate_ = nullptr;
+  if (!Load(this->library_) || !this->ResolveSerialEntries()) return false;
+  this->library_.Resolve("clGetSupportedBaudRates", &get_supported_baud_rates_);
+  this->library_.Resolve("clSetBaudRate", &set_baud_rate_);
+  if (kind_.before_init != nullptr &&
+      !kind_.before_init(this->library_, this->PortName(port_index))) {
     return false;
   }
-  reference_ = reference;
-  return reference_ != nullptr;
+  return this->InitSerial(port_index);
 }
 
-bool ClSerialV11Transport::SetBaudRate(int baud_rate) {
-  if (reference_ == nullptr) return false;
+template <typename Tag>
+bool ClSerialManagerTransport<Tag>::SetBaudRate(int baud_rate) {
+  void* const reference = this->reference_;
+  if (reference == nullptr) return false;
   const uint32_t code = clser::BaudRateCode(baud_rate);
   CountSlot mask(0);
-  if (open_entries_.get_supported_baud_rates(reference_, mask.get()) == 0 && code != 0 &&
+  if (get_supported_baud_rates_(reference, mask.get()) == 0 && code != 0 &&
       (mask.value() & code) != 0) {
-    open_entries_.set_baud_rate(reference_, code);
+    set_baud_rate_(reference, code);
     return true;
   }
-  std::string port = PortName(open_index_);
+  if (!kind_.refusal_names_port) {
+    ShowExclamation(kBaudRateRefused);
+    return false;
+  }
+  std::string port = this->PortName(open_index_);
   if (port.empty()) port = library_name_;
   ShowExclamation("Selected baud rate is not supported in " + port + ".");
   return false;
 }
+
+template class ClSerialManagerTransport<clser::VendorTag>;
+template class ClSerialManagerTransport<clser::AllSerialTag>;
+
+ClSerial2001Transport::ClSerial2001Transport(std::string library_name)
+    : ClSerialManagerTransport(kClSerial2001Kind, std::move(library_name)) {}
+
+ClSerialV11Transport::ClSerialV11Transport(std::string library_name)
+    : ClSerialManagerTransport(kClSerialV11Kind, std::move(library_name)) {}
 
 }  // namespace ctrl

@@ -41,6 +41,10 @@ class ClSerialLibraryTransport : public ClSerialPort {
 
  protected:
   void ReleasePort();
+  // Resolves the four entry points every port uses from the loaded library.
+  bool ResolveSerialEntries();
+  // clSerialInit of the list position; true when it gives a serial reference.
+  bool InitSerial(int port_index);
 
   std::vector<std::string> ports_;
   SharedLibrary library_;
@@ -82,82 +86,62 @@ class ClSerial2000Transport final : public ClSerialLibraryTransport<clser::Vendo
   std::string configured_folder_;
 };
 
-// Camera Link spec. 2001: one manager library (clserial) whose manufacturers are the ports.
-class ClSerial2001Transport final : public ClSerialLibraryTransport<clser::VendorTag> {
- public:
-  explicit ClSerial2001Transport(std::string library_name = kDefaultLibrary);
+// What tells one manager library apart from the other: a row of the table in
+// cl_serial_transport.cpp.
+struct ManagerLibraryKind;
 
-#ifdef _WIN32
-  static constexpr const char* kDefaultLibrary = "clserial.dll";
-#else
-  static constexpr const char* kDefaultLibrary = "libclserial.so";
-#endif
+// A Camera Link library that lists the ports itself (spec. 2001 and ver. 1.1). The library is
+// used only when it exports every entry point its kind names; enumeration loads it for itself,
+// an open port keeps its own load.
+template <typename Tag>
+class ClSerialManagerTransport : public ClSerialLibraryTransport<Tag> {
+ public:
+  ClSerialManagerTransport(const ManagerLibraryKind& kind, std::string library_name);
 
   int PortCount() override;
+  // Loads the library and calls clSerialInit with the list position.
   bool Open(int port_index) override;
+  // Sets the rate when the library lists it as supported; otherwise reports the refusal.
   bool SetBaudRate(int baud_rate) override;
 
  private:
-  struct Entries {
-    Api::GetManufacturer get_manufacturer = nullptr;
-    Api::GetNumManufacturers get_num_manufacturers = nullptr;
-    Api::SelectManufacturer select_manufacturer = nullptr;
-    Api::GetNumSerialPorts get_num_serial_ports = nullptr;
-    Api::GetSerialPortIdentifier get_serial_port_identifier = nullptr;
-    Api::SerialInit serial_init = nullptr;
-    Api::SerialClose serial_close = nullptr;
-    Api::SerialRead serial_read = nullptr;
-    Api::SerialWrite serial_write = nullptr;
-    Api::GetSupportedBaudRates get_supported_baud_rates = nullptr;
-    Api::SetBaudRate set_baud_rate = nullptr;
-    Api::GetErrorText get_error_text = nullptr;
-  };
-  // Loads the library and resolves its twelve entry points in order, stopping at the first
-  // missing one.
-  bool LoadEntryPoints(SharedLibrary& library, Entries& entries) const;
+  using Api = clser::EntryPoints<Tag>;
+  // Loads the library; false when it is missing or lacks an entry point of its kind.
+  bool Load(SharedLibrary& library) const;
 
+  const ManagerLibraryKind& kind_;
   std::string library_name_;
-  Entries open_entries_;
+  int open_index_ = -1;
+  typename Api::GetSupportedBaudRates get_supported_baud_rates_ = nullptr;
+  typename Api::SetBaudRate set_baud_rate_ = nullptr;
+};
+
+extern template class ClSerialManagerTransport<clser::VendorTag>;
+extern template class ClSerialManagerTransport<clser::AllSerialTag>;
+
+// The manager libraries' files, found through the library search.
+#ifdef _WIN32
+inline constexpr const char* kClSerialLibraryFile = "clserial.dll";
+inline constexpr const char* kClAllSerialLibraryFile = "clallserial.dll";
+#else
+inline constexpr const char* kClSerialLibraryFile = "libclserial.so";
+inline constexpr const char* kClAllSerialLibraryFile = "libclallserial.so";
+#endif
+
+// Camera Link spec. 2001: one manager library (clserial) whose manufacturers are the ports.
+class ClSerial2001Transport final : public ClSerialManagerTransport<clser::VendorTag> {
+ public:
+  static constexpr const char* kDefaultLibrary = kClSerialLibraryFile;
+  explicit ClSerial2001Transport(std::string library_name = kDefaultLibrary);
 };
 
 // Camera Link ver. 1.1: the all-serial library (clallserial) lists every port of every
-// installed grabber as "<manufacturer> - <port id>".
-class ClSerialV11Transport final : public ClSerialLibraryTransport<clser::AllSerialTag> {
+// installed grabber as "<manufacturer> - <port id>". The refusal of a rate names the open
+// port: "Selected baud rate is not supported in <port>.".
+class ClSerialV11Transport final : public ClSerialManagerTransport<clser::AllSerialTag> {
  public:
+  static constexpr const char* kDefaultLibrary = kClAllSerialLibraryFile;
   explicit ClSerialV11Transport(std::string library_name = kDefaultLibrary);
-
-#ifdef _WIN32
-  static constexpr const char* kDefaultLibrary = "clallserial.dll";
-#else
-  static constexpr const char* kDefaultLibrary = "libclallserial.so";
-#endif
-
-  int PortCount() override;
-  bool Open(int port_index) override;
-  // The refusal names the open port: "Selected baud rate is not supported in <port>.".
-  bool SetBaudRate(int baud_rate) override;
-
- private:
-  struct Entries {
-    Api::SerialInit serial_init = nullptr;
-    Api::SerialClose serial_close = nullptr;
-    Api::SetBaudRate set_baud_rate = nullptr;
-    Api::SerialRead serial_read = nullptr;
-    Api::SerialWrite serial_write = nullptr;
-    Api::FlushPort flush_port = nullptr;
-    Api::GetErrorText get_error_text = nullptr;
-    Api::GetNumPorts get_num_ports = nullptr;
-    Api::GetNumBytesAvail get_num_bytes_avail = nullptr;
-    Api::GetPortInfo get_port_info = nullptr;
-    Api::GetSupportedBaudRates get_supported_baud_rates = nullptr;
-  };
-  // Loads the library and resolves its eleven entry points in order, stopping at the first
-  // missing one.
-  bool LoadEntryPoints(SharedLibrary& library, Entries& entries) const;
-
-  std::string library_name_;
-  Entries open_entries_;
-  int open_index_ = -1;
 };
 
 }  // namespace ctrl

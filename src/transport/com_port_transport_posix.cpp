@@ -5,68 +5,56 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <system_error>
+#include <chrono>
 #include <thread>
 
-#include "camera/notifier.h"
-#include "transport/com_port_transport.h"
-#include "transport/data_signal.h"
-#include "transport/receive_ring.h"
+#include "transport/com_port_line.h"
+#include "transport/connection_facts.h"
 #include "transport/unique_fd.h"
 
 namespace ctrl {
 namespace {
 
-// After the far end of the line went away (a pty whose master closed reports POLLHUP or
-// EIO for ever), the reader looks at the port again only this often.
-constexpr int kHangUpRetryMs = 200;
-// How long one byte may wait for room in the driver's output queue.
-constexpr int kByteWriteTimeoutMs = 1000;
+struct TermiosSpeed {
+  int rate;
+  speed_t speed;
+};
 
-bool SpeedOf(int baud_rate, speed_t* speed) {
-  switch (baud_rate) {
-    case 1200:
-      *speed = B1200;
-      return true;
-    case 2400:
-      *speed = B2400;
-      return true;
-    case 4800:
-      *speed = B4800;
-      return true;
-    case 9600:
-      *speed = B9600;
-      return true;
-    case 19200:
-      *speed = B19200;
-      return true;
-    case 38400:
-      *speed = B38400;
-      return true;
-    case 57600:
-      *speed = B57600;
-      return true;
-    case 115200:
-      *speed = B115200;
-      return true;
-    case 230400:
-      *speed = B230400;
-      return true;
+constexpr TermiosSpeed kTermiosSpeeds[] = {
+    {1200, B1200},     {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+    {38400, B38400},   {57600, B57600}, {115200, B115200}, {230400, B230400},
 #ifdef B460800
-    case 460800:
-      *speed = B460800;
-      return true;
+    {460800, B460800},
 #endif
 #ifdef B921600
-    case 921600:
-      *speed = B921600;
-      return true;
+    {921600, B921600},
 #endif
-    default:
-      return false;
+};
+
+constexpr bool HasTermiosSpeed(int rate) {
+  for (const TermiosSpeed& entry : kTermiosSpeeds) {
+    if (entry.rate == rate) return true;
   }
+  return false;
+}
+
+constexpr bool EveryConnectionRateHasASpeed() {
+  for (const BaudRateFacts& facts : kBaudRates) {
+    if (!HasTermiosSpeed(facts.rate)) return false;
+  }
+  return true;
+}
+static_assert(EveryConnectionRateHasASpeed(), "a selectable rate this platform cannot set");
+
+bool SpeedOf(int baud_rate, speed_t* speed) {
+  for (const TermiosSpeed& entry : kTermiosSpeeds) {
+    if (entry.rate == baud_rate) {
+      *speed = entry.speed;
+      return true;
+    }
+  }
+  return false;
 }
 
 tcflag_t CharacterSizeOf(int byte_size) {
@@ -82,192 +70,141 @@ tcflag_t CharacterSizeOf(int byte_size) {
   }
 }
 
-}  // namespace
+// A tty opened for exclusive use. The wake-up pipe is how Interrupt ends the reader's poll:
+// once written to, it stays readable until the line is closed.
+class PosixComPortLine final : public ComPortLine {
+ public:
+  ~PosixComPortLine() override { Close(); }
 
-struct ComPortTransport::Impl {
-  UniqueFd port;
-  UniqueFd wake_read;
-  UniqueFd wake_write;
-  termios saved_settings{};
-  bool settings_saved = false;
-  ReceiveRing ring;
-  DataSignal data_arrived;
-  std::atomic<bool> running{false};
-  std::atomic<long> refused_bytes{0};
-  // Set by the reader when the far end hung up; the port stays lost until it is opened again.
-  std::atomic<bool> line_lost{false};
-  std::thread reader;
+  std::string Open(const std::string& device_path, const LineFormat& format) override;
+  void Close() override;
+  bool IsOpen() const override { return port_.valid(); }
+  LineEvent Wait(ReceivedBytes& received) override;
+  bool Pause(int ms) override;
+  void Interrupt() override;
+  void Write(const char* bytes, int length) override;
+  void DiscardInput() override { ::tcflush(port_.get(), TCIFLUSH); }
 
-  void MarkLost() {
-    line_lost.store(true, std::memory_order_release);
-    data_arrived.Notify();  // a reader of the ring must not wait out its time-out
-  }
-
-  void ReaderLoop();
-  void StopReader();
-  void Release();
+ private:
+  UniqueFd port_;
+  UniqueFd wake_read_;
+  UniqueFd wake_write_;
+  termios saved_settings_{};
+  bool settings_saved_ = false;
 };
 
-void ComPortTransport::Impl::ReaderLoop() {
-  pollfd watched[2] = {{port.get(), POLLIN, 0}, {wake_read.get(), POLLIN, 0}};
-  bool hung_up = false;
-  char chunk[256];
-  while (running.load(std::memory_order_acquire)) {
-    watched[0].fd = hung_up ? -1 : port.get();
-    watched[0].revents = 0;
-    watched[1].revents = 0;
-    const int ready = ::poll(watched, 2, hung_up ? kHangUpRetryMs : -1);
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return;  // Nothing more is received until the port is reopened.
-    }
-    if (watched[1].revents != 0) continue;  // Close is asking; `running` says so.
-    if (hung_up) {
-      hung_up = false;  // Look at the port again.
-      continue;
-    }
-    const short events = watched[0].revents;
-    if ((events & POLLIN) != 0) {
-      const ssize_t count = ::read(port.get(), chunk, sizeof chunk);
-      if (count > 0) {
-        const int taken = ring.Push(chunk, static_cast<int>(count));
-        if (taken < count) refused_bytes.fetch_add(count - taken, std::memory_order_relaxed);
-        data_arrived.Notify();
-      } else if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
-        hung_up = true;
-        MarkLost();
-      }
-    } else if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-      hung_up = true;
-      MarkLost();
-    }
-  }
-}
-
-void ComPortTransport::Impl::StopReader() {
-  running.store(false, std::memory_order_release);
-  if (reader.joinable()) {
-    const char wake = 1;
-    while (::write(wake_write.get(), &wake, 1) < 0 && errno == EINTR) {
-    }
-    reader.join();
-  }
-}
-
-void ComPortTransport::Impl::Release() {
-  StopReader();
-  if (port.valid()) {
-    if (settings_saved) ::tcsetattr(port.get(), TCSANOW, &saved_settings);
-    ::ioctl(port.get(), TIOCNXCL);
-    ::flock(port.get(), LOCK_UN);
-  }
-  settings_saved = false;
-  port.Reset();
-  wake_read.Reset();
-  wake_write.Reset();
-  ring.Reset();
-}
-
-ComPortTransport::ComPortTransport() : impl_(std::make_unique<Impl>()) {}
-
-ComPortTransport::~ComPortTransport() {
-  Close();
-}
-
-std::string ComPortTransport::PortName(int index) const {
-  return ComPortName(index);
-}
-
-bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byte_size,
-                            int stop_bits, bool xon_xoff, bool parity_check) {
-  Close();
-  Impl& port = *impl_;
-  auto fail = [&](const char* step) {
-    ShowExclamation("Failed to initialize " + port_name + " port!\nError in " + step + "()");
-    port.Release();
-    return false;
-  };
-
+std::string PosixComPortLine::Open(const std::string& device_path, const LineFormat& format) {
   // Exclusive use of the line stands in for the unshared open of the device.
-  const std::string device = port_map_.DevicePath(port_name);
-  port.port.Reset(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!port.port.valid()) return fail("CreateFile");
+  port_.Reset(::open(device_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!port_.valid()) return "CreateFile";
   // TIOCEXCL keeps other users out, except privileged ones; the lock keeps out every other
   // instance of this tool too.
-  if (::ioctl(port.port.get(), TIOCEXCL) != 0) return fail("CreateFile");
-  if (::flock(port.port.get(), LOCK_EX | LOCK_NB) != 0) return fail("CreateFile");
+  if (::ioctl(port_.get(), TIOCEXCL) != 0) return "CreateFile";
+  if (::flock(port_.get(), LOCK_EX | LOCK_NB) != 0) return "CreateFile";
 
-  // The wake-up pipe is how close interrupts the reader's wait for received bytes.
   int wake[2];
-  if (::pipe(wake) != 0) return fail("SetCommMask");
-  port.wake_read.Reset(wake[0]);
-  port.wake_write.Reset(wake[1]);
+  if (::pipe(wake) != 0) return "SetCommMask";
+  wake_read_.Reset(wake[0]);
+  wake_write_.Reset(wake[1]);
   for (int fd : wake) {
     if (::fcntl(fd, F_SETFL, O_NONBLOCK) != 0 || ::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
-      return fail("SetCommMask");
+      return "SetCommMask";
     }
   }
 
   // Start from empty driver queues.
-  if (::tcflush(port.port.get(), TCIOFLUSH) != 0) return fail("SetupComm");
+  if (::tcflush(port_.get(), TCIOFLUSH) != 0) return "SetupComm";
 
   // Reads return at once with whatever is queued.
-  const int flags = ::fcntl(port.port.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(port.port.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
-    return fail("SetCommTimeouts");
+  const int flags = ::fcntl(port_.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(port_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
+    return "SetCommTimeouts";
   }
 
   termios settings{};
-  if (::tcgetattr(port.port.get(), &settings) != 0) return fail("GetCommState");
-  port.saved_settings = settings;
-  port.settings_saved = true;
+  if (::tcgetattr(port_.get(), &settings) != 0) return "GetCommState";
+  saved_settings_ = settings;
+  settings_saved_ = true;
 
   speed_t speed;
-  if (!SpeedOf(baud_rate, &speed)) return fail("SetCommState");
+  if (!SpeedOf(format.baud_rate, &speed)) return "SetCommState";
   ::cfmakeraw(&settings);
   settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
-  settings.c_cflag |= CharacterSizeOf(byte_size) | CLOCAL | CREAD;
-  if (stop_bits != 0) settings.c_cflag |= CSTOPB;
+  settings.c_cflag |= CharacterSizeOf(format.byte_size) | CLOCAL | CREAD;
+  if (format.stop_bits != 0) settings.c_cflag |= CSTOPB;
   settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
-  if (xon_xoff) settings.c_iflag |= IXON | IXOFF;
-  if (parity_check) settings.c_iflag |= INPCK;
+  if (format.xon_xoff) settings.c_iflag |= IXON | IXOFF;
+  if (format.parity_check) settings.c_iflag |= INPCK;
   settings.c_cc[VSTART] = 0x11;
   settings.c_cc[VSTOP] = 0x13;
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
   if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0 ||
-      ::tcsetattr(port.port.get(), TCSANOW, &settings) != 0) {
-    return fail("SetCommState");
+      ::tcsetattr(port_.get(), TCSANOW, &settings) != 0) {
+    return "SetCommState";
   }
 
   // Raise DTR; a pseudo-terminal has no modem lines, so a refusal is not an error.
   const int dtr = TIOCM_DTR;
-  ::ioctl(port.port.get(), TIOCMBIS, &dtr);
+  ::ioctl(port_.get(), TIOCMBIS, &dtr);
+  return "";
+}
 
-  port.ring.Reset();
-  port.refused_bytes.store(0, std::memory_order_relaxed);
-  port.line_lost.store(false, std::memory_order_release);
-  port.running.store(true, std::memory_order_release);
-  try {
-    port.reader = std::thread([&port] { port.ReaderLoop(); });
-  } catch (const std::system_error&) {
-    port.Release();
-    return false;
+void PosixComPortLine::Close() {
+  if (port_.valid()) {
+    if (settings_saved_) ::tcsetattr(port_.get(), TCSANOW, &saved_settings_);
+    ::ioctl(port_.get(), TIOCNXCL);
+    ::flock(port_.get(), LOCK_UN);
   }
-  return true;
+  settings_saved_ = false;
+  port_.Reset();
+  wake_read_.Reset();
+  wake_write_.Reset();
 }
 
-void ComPortTransport::Close() {
-  impl_->Release();
+LineEvent PosixComPortLine::Wait(ReceivedBytes& received) {
+  pollfd watched[2] = {{port_.get(), POLLIN, 0}, {wake_read_.get(), POLLIN, 0}};
+  int ready;
+  do {
+    ready = ::poll(watched, 2, -1);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) return LineEvent::kFailed;
+  if (watched[1].revents != 0) return LineEvent::kInterrupt;
+  const short events = watched[0].revents;
+  if ((events & POLLIN) != 0) {
+    char chunk[256];
+    const ssize_t count = ::read(port_.get(), chunk, sizeof chunk);
+    if (count > 0) {
+      received.Take(chunk, static_cast<int>(count));
+      return LineEvent::kActive;
+    }
+    // A hung-up pty reads as the end of the file or fails with EIO for ever.
+    if (count == 0 || (errno != EAGAIN && errno != EINTR)) return LineEvent::kGone;
+    return LineEvent::kActive;
+  }
+  if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) return LineEvent::kGone;
+  return LineEvent::kActive;
 }
 
-bool ComPortTransport::IsOpen() const {
-  return impl_->port.valid();
+bool PosixComPortLine::Pause(int ms) {
+  pollfd wake = {wake_read_.get(), POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&wake, 1, ms);
+  } while (ready < 0 && errno == EINTR);
+  // A poll that cannot even watch the pipe must still not let the reader spin.
+  if (ready < 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return ready <= 0;
 }
 
-bool ComPortTransport::Write(const char* bytes, int length, int /*timeout_ms*/) {
-  if (!impl_->port.valid() || length <= 0) return false;
-  const int fd = impl_->port.get();
+void PosixComPortLine::Interrupt() {
+  const char wake = 1;
+  while (::write(wake_write_.get(), &wake, 1) < 0 && errno == EINTR) {
+  }
+}
+
+void PosixComPortLine::Write(const char* bytes, int length) {
+  const int fd = port_.get();
   int sent = 0;
   while (sent < length) {
     const ssize_t count = ::write(fd, bytes + sent, static_cast<size_t>(length - sent));
@@ -280,38 +217,12 @@ bool ComPortTransport::Write(const char* bytes, int length, int /*timeout_ms*/) 
     pollfd writable = {fd, POLLOUT, 0};
     if (::poll(&writable, 1, kByteWriteTimeoutMs) <= 0) ++sent;  // Abandon the stalled byte.
   }
-  return true;
 }
 
-int ComPortTransport::Read(char* buffer, int length, int /*timeout_ms*/) {
-  if (!impl_->port.valid() || length <= 0) return 0;
-  return impl_->ring.Pop(buffer, length);
-}
+}  // namespace
 
-bool ComPortTransport::WaitForData(int timeout_ms) {
-  Impl& port = *impl_;
-  if (!port.port.valid()) return false;
-  // A hang-up ends the wait too, so that the caller notices it without waiting out its time-out.
-  port.data_arrived.WaitFor(timeout_ms, [&port] {
-    return port.ring.Available() > 0 || port.line_lost.load(std::memory_order_acquire);
-  });
-  return port.ring.Available() > 0;
-}
-
-bool ComPortTransport::LineLost() const {
-  // Bytes that came before the hang-up are still delivered.
-  return impl_->port.valid() && impl_->line_lost.load(std::memory_order_acquire) &&
-         impl_->ring.Available() == 0;
-}
-
-void ComPortTransport::DiscardInput() {
-  if (!impl_->port.valid()) return;
-  ::tcflush(impl_->port.get(), TCIFLUSH);
-  impl_->ring.DiscardAll();
-}
-
-long ComPortTransport::RefusedBytes() const {
-  return impl_->refused_bytes.load(std::memory_order_relaxed);
+std::unique_ptr<ComPortLine> MakeSystemComPortLine() {
+  return std::make_unique<PosixComPortLine>();
 }
 
 }  // namespace ctrl

@@ -3,10 +3,7 @@
 #include <utility>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "transport/windows_api.h"
 #else
 #include <dlfcn.h>
 #endif

@@ -253,5 +253,58 @@ TEST_F(TransportComPortTest, FarEndHangingUpLeavesThePortClosable) {
   EXPECT_FALSE(port_.IsOpen());
 }
 
+// The far end of a real pseudo-terminal going away, in the ways a reader meets it: the line is
+// reported lost once the bytes before the hang-up are read, no wait waits out its time-out after
+// that, writes still pass, and the transport is free for another line.
+TEST(TransportComPortHangUp, EveryHangUpEndsInALostLineThatCanBeLeft) {
+  struct Case {
+    const char* name;
+    std::string before;  // sent by the far end before it hangs up
+    bool wait_first;     // the bytes (one write, so one read) were in the ring first
+  };
+  const Case cases[] = {
+      {"nothing pending", "", false},
+      {"a reply already in the ring", "OK>\r\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::RecordingNotifier notifier;
+    test::PtyPair line;
+    ASSERT_TRUE(line.ok());
+    ComPortTransport port;
+    port.port_map().Set("COM1", line.slave_path());
+    ASSERT_TRUE(port.Open("COM1", 9600, 8, 0, false, false));
+    line.Send(c.before);
+    if (c.wait_first) {
+      ASSERT_TRUE(port.WaitForData(10000));
+    }
+    line.CloseMaster();
+
+    std::string delivered;
+    while (!port.LineLost()) {
+      if (!port.WaitForData(10000) && !port.LineLost()) break;  // neither bytes nor a loss
+      delivered += ReadAvailable(port);
+    }
+    EXPECT_EQ(delivered, c.before);
+    EXPECT_TRUE(port.LineLost());
+    EXPECT_FALSE(port.WaitForData(10000));
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_TRUE(port.Write("rd\r\n", 4, 0));
+
+    // Another line works at once: nothing of the lost one is left behind.
+    test::PtyPair other;
+    ASSERT_TRUE(other.ok());
+    port.port_map().Set("COM2", other.slave_path());
+    ASSERT_TRUE(port.Open("COM2", 9600, 8, 0, false, false));
+    EXPECT_FALSE(port.LineLost());
+    other.Send("k");
+    ASSERT_TRUE(port.WaitForData(10000));
+    EXPECT_EQ(ReadAvailable(port), "k");
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(notifier.messages.empty());
+  }
+}
+
 }  // namespace
 }  // namespace ctrl
