@@ -278,8 +278,7 @@ bool CCtrlToolDlg::OpenLinkAndIdentify() {
 }
 
 void CCtrlToolDlg::ReloadAllParameters() {
-  auto& windows = ctrl::ui::RegisteredWindows::Instance();
-  windows.DisableAll();
+  const ctrl::ui::AllWindowsDisabled disabled;
   setup_.engine->UpdateDeviceVersion();
   setup_.engine->CheckModel();
   dispatcher_.ApplyModelProfile();
@@ -289,7 +288,6 @@ void CCtrlToolDlg::ReloadAllParameters() {
   dispatcher_.UpdateDependentRanges();
   dispatcher_.ShowLineTiming();
   dispatcher_.ShowExposureTime();
-  windows.EnableAll();
 }
 
 void CCtrlToolDlg::ReadAllParameters() {

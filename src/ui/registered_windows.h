@@ -22,4 +22,14 @@ class RegisteredWindows {
   std::vector<QPointer<QWidget>> windows_;
 };
 
+// Keeps every registered window disabled for its lifetime: a long operation that returns
+// early or throws cannot leave the tool disabled.
+class AllWindowsDisabled {
+ public:
+  AllWindowsDisabled() { RegisteredWindows::Instance().DisableAll(); }
+  ~AllWindowsDisabled() { RegisteredWindows::Instance().EnableAll(); }
+  AllWindowsDisabled(const AllWindowsDisabled&) = delete;
+  AllWindowsDisabled& operator=(const AllWindowsDisabled&) = delete;
+};
+
 }  // namespace ctrl::ui
