@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "camera/command_engine.h"
 #include "camera/protocol.h"
 
 namespace ctrl {
@@ -140,17 +141,23 @@ constexpr CommandEntry kEntries[CommandTable::kCount] = {
     {"0x01501110", "EEN Output"},
 };
 
-bool InRange(int id, int low, int high) { return id >= low && id <= high; }
+bool InRange(int id, int low, int high) {
+  return id >= low && id <= high;
+}
 
 }  // namespace
 
-CommandTable::CommandTable() { Reset(); }
+CommandTable::CommandTable() {
+  Reset();
+}
 
 void CommandTable::Reset() {
   for (int id = 0; id < kCount; ++id) addresses_[id] = kEntries[id].address;
 }
 
-std::string CommandTable::GetCommandAddress(int command_id) const { return addresses_[command_id]; }
+std::string CommandTable::GetCommandAddress(int command_id) const {
+  return addresses_[command_id];
+}
 
 bool CommandTable::SetCommandAddress(int command_id, std::string_view address_text) {
   if (command_id < 0 || command_id >= kCount) return false;
@@ -207,6 +214,18 @@ std::string_view CommandTable::FeatureLabel(int command_id) {
   if (command_id < 0 || command_id >= kCount) return {};
   std::string_view feature = kEntries[command_id].feature;
   return feature.substr(0, feature.find(" ("));
+}
+
+int CommandTable::WriteTimeoutMs(int command_id) {
+  switch (command_id) {
+    case cmd::kDeviceReset:
+      return kDeviceResetTimeoutMs;
+    case cmd::kFfcCalFpn:
+    case cmd::kFfcCalPrnu:
+      return kCalibrationTimeoutMs;
+    default:
+      return kDefaultTimeoutMs;
+  }
 }
 
 int CommandTable::FindCommandByLabel(std::string_view label) {

@@ -22,10 +22,19 @@ inline constexpr int kUserId = 7;
 inline constexpr int kSensorId = 8;
 inline constexpr int kFpgaVersion = 9;
 inline constexpr int kXmlVersion = 10;
+inline constexpr int kDeviceTemperature = 12;
+inline constexpr int kDeviceVoltage = 14;
 inline constexpr int kDeviceReset = 17;
+inline constexpr int kSensorWidth = 20;
+inline constexpr int kPixelFormat = 24;
+inline constexpr int kExposureTime = 30;
 inline constexpr int kLineTriggerDivider = 51;
 inline constexpr int kLineTriggerPreDivider = 52;
+inline constexpr int kFfcCalFpn = 77;
+inline constexpr int kFfcCalPrnu = 78;
+inline constexpr int kWbCalibMode = 86;
 inline constexpr int kCcmSelector = 94;
+inline constexpr int kFirstCcmCoefficient = 95;  // A11; A12..A33 follow
 inline constexpr int kLutSelector = 105;
 inline constexpr int kLutSave = 106;  // the camera copies its working LUT into flash
 inline constexpr int kLutLoad = 107;  // the camera copies the flash LUT back
@@ -64,6 +73,9 @@ class CommandTable {
   static bool IsCommandAvailable(int command_id, ModelKind kind, int ccm_selector_index);
   // The feature label ("Exposure Time", "Device Reset"); empty for an id outside the table.
   static std::string_view FeatureLabel(int command_id);
+  // How long a write of the command may take: a calibration or a reset outlasts the usual
+  // reply time. The usual time for an id outside the table (a register written by address).
+  static int WriteTimeoutMs(int command_id);
   // Command id of a feature label, compared without regard to case; -1 when none.
   static int FindCommandByLabel(std::string_view label);
 

@@ -82,6 +82,8 @@ class PageDispatcher final : public ControlSetter {
   bool WriteAndCommit(int control_id);
   void Rollback(int control_id);
   void FollowUp(int control_id);
+  // One step of a follow-up (a Step of the follow-up table).
+  void RunStep(int step, int control_id);
   void RefreshAndConfirm(int control_id);
   void SyncSpinFromBuddy(int spin_id);
   // Every text the dispatcher puts into a control goes through here, so that a commit can tell
@@ -106,7 +108,6 @@ class PageDispatcher final : public ControlSetter {
   void ReplaceItems(int combo_id, const std::vector<ProfileItem>& items);
 
   void RunButtonAction(int button_id);
-  void WriteOne(int command_id, int timeout_ms, bool error_box, bool result_box);
   bool ReadInto(int command_id, int text_id);
 
   Command& engine_;
