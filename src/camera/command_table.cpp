@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "camera/command_engine.h"
+#include "camera/model_profile.h"
 #include "camera/protocol.h"
 
 namespace ctrl {
@@ -141,10 +142,6 @@ constexpr CommandEntry kEntries[CommandTable::kCount] = {
     {"0x01501110", "EEN Output"},
 };
 
-bool InRange(int id, int low, int high) {
-  return id >= low && id <= high;
-}
-
 }  // namespace
 
 CommandTable::CommandTable() {
@@ -172,42 +169,24 @@ uint32_t CommandTable::GetCommandRegister(int command_id) const {
 int CommandTable::FindCommandByAddress(std::string_view text, ModelKind kind) const {
   for (int id = 0; id < kCount; ++id) {
     if (addresses_[id] == text) {
-      if (id == cmd::kLineTriggerDivider && kind == ModelKind::WideMono) {
-        return cmd::kLineTriggerPreDivider;
-      }
-      return id;
+      return ProfileOf(kind).MeantCommand(id);
     }
   }
   return -1;
 }
 
 void CommandTable::ApplyWideModelOverride() {
-  SetCommandAddress(55, "0x0120C054");
-  SetCommandAddress(56, "0x0120C050");
-  SetCommandAddress(41, "0x01001064");
-  SetCommandAddress(43, "0x0100106C");
+  ApplyAddressMoves(ProfileOf(ModelKind::WideMono));
+}
+
+void CommandTable::ApplyAddressMoves(const ModelProfile& profile) {
+  for (const AddressMove& move : profile.address_moves) {
+    SetCommandAddress(move.command_id, move.address);
+  }
 }
 
 bool CommandTable::IsCommandAvailable(int command_id, ModelKind kind, int ccm_selector_index) {
-  const int id = command_id;
-  switch (kind) {
-    case ModelKind::Mono:
-      return !(id == 26 || InRange(id, 52, 54) || id == 65 || id == 66 || id == 71 ||
-               InRange(id, 79, 91) || InRange(id, 93, 103));
-    case ModelKind::Color:
-      if (id == 26 || InRange(id, 52, 54) || InRange(id, 61, 66) || id == 68 || id == 117 ||
-          id == 118) {
-        return false;
-      }
-      if (InRange(id, 95, 103)) return ccm_selector_index != 0;
-      return true;
-    case ModelKind::WideMono:
-      return !(id == 51 || id == 71 || id == 74 || InRange(id, 79, 91) || InRange(id, 93, 103) ||
-               id == 117 || id == 118);
-    case ModelKind::Unsupported:
-      return false;
-  }
-  return false;
+  return ProfileOf(kind).HasCommand(command_id, ccm_selector_index);
 }
 
 std::string_view CommandTable::FeatureLabel(int command_id) {

@@ -9,6 +9,8 @@
 
 namespace ctrl {
 
+struct ModelProfile;
+
 // Command ids that other parts name directly.
 namespace cmd {
 inline constexpr int kDeviceType = 0;
@@ -63,7 +65,8 @@ class CommandTable {
   // First entry whose address text equals `text` exactly; on WideMono the shared line-trigger
   // register names the pre divider (52) instead of the divider (51). -1 when nothing matches.
   int FindCommandByAddress(std::string_view text, ModelKind kind) const;
-  // The register moves of the wide models; never undone during a run.
+  // The register moves of a kind (only the wide models move any); never undone during a run.
+  void ApplyAddressMoves(const ModelProfile& profile);
   void ApplyWideModelOverride();
   // Restores the built-in addresses (a fresh run; used by tests).
   void Reset();

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "camera/model_profile.h"
+
 namespace ctrl::ui {
 namespace {
 
@@ -18,7 +20,7 @@ std::string Printf(const char* format, double value) {
 }  // namespace
 
 double TickLengthNs(const DeviceModel& device) {
-  return device.IsWideMono() && device.version_number >= 200 ? 10.4166666667 : 12.5;
+  return ProfileOf(device).TickLengthNs(device.version_number);
 }
 
 std::string FormatLineTime(int32_t ticks, double tick_ns) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "camera/control_ids.h"
+#include "camera/model_profile.h"
 #include "camera/notifier.h"
 #include "ui/derived_values.h"
 #include "ui/page_layouts.h"
@@ -12,80 +13,49 @@
 namespace ctrl::ui {
 namespace {
 
-constexpr int kWideFfcLimit = 16384;
-constexpr int kFfcLimit = 8192;
+using namespace control;
+using F = ModelFeature;
 
-// Ids of a profile row: single ids and inclusive ranges of ids.
+// Inclusive range of control ids.
 struct IdSpan {
   int first;
   int last;
 };
 
+// The controls of a feature; the model profile decides whether they are enabled.
 struct EnablingRow {
+  ModelFeature feature;
   std::initializer_list<IdSpan> ids;
-  bool mono;
-  bool color;
-  bool wide_mono;
 };
 
-using namespace control;
-
 const EnablingRow kEnabling[] = {
-    {{{kBinning, kBinning},
-      {kBinningLabel, kBinningLabel},
-      {kBinningMode, kBinningMode},
-      {kBinningModeLabel, kBinningModeLabel}},
-     true,
-     true,
-     true},
-    {{{kFieldCountLabel, kFieldResetButton}}, false, false, true},
-    {{{kMeasuredExtTriggerRateLabel, kMeasuredExtTriggerRateLabel},
-      {kMeasuredExtTriggerRateText, kMeasuredExtTriggerRateText}},
-     true,
-     false,
-     false},
-    {{{kInputExtTriggerCountLabel, kInputExtTriggerCountLabel},
-      {kInputExtTriggerCountText, kInputExtTriggerCountText}},
-     true,
-     true,
-     false},
-    {{{kAxiValidCountLabel, kAxiValidCountLabel}, {kAxiValidCountText, kAxiValidCountText}},
-     true,
-     false,
-     false},
-    {{{kLineTriggerDividerLabel, kLineTriggerDividerLabel},
-      {kLineTriggerDivider, kLineTriggerDivider}},
-     true,
-     true,
-     false},
-    {{{kLineTriggerPreDividerLabel, kLineTriggerPostDividerSpin}}, false, false, true},
-    {{{kTdiGroup, kTdiRowDirectionLabel}, {kTdiStage, kTdiRowDirection}}, true, false, true},
-    {{{kField1GainLabel, kField1GainLabel},
-      {kField1Gain, kField1GainSpin},
-      {kField2GainLabel, kField2GainLabel},
-      {kField2Gain, kField2GainSpin}},
-     false,
-     false,
-     true},
-    {{{kFfcSampleFramesLabel, kFfcSampleFramesLabel}, {kFfcSampleFrames, kFfcSampleFrames}},
-     true,
-     false,
-     true},
-    {{{kAwbLinkLabel, kAwbLink}}, false, true, false},
-    {{{kFfcCalAlgorithmLabel, kFfcCalAlgorithmLabel}, {kFfcCalAlgorithm, kFfcCalAlgorithm}},
-     true,
-     true,
-     false},
-    {{{kColourSkewGroup, kScParameterSpin}}, false, true, false},
-    {{{kWhiteBalanceGroup, kRefreshPrnuWbGainButton}}, false, true, false},
-    {{{kColourTransformGroup, kLastCcmCoefficientSpin}}, false, true, false},
-    {{{kClFvalLabel, kClFvalLabel},
-      {kClFval, kClFval},
-      {kClDvalLabel, kClDvalLabel},
-      {kClDval, kClDval}},
-     true,
-     false,
-     false},
+    {F::kBinning,
+     {{kBinning, kBinning}, {kBinningLabel, kBinningModeLabel}, {kBinningMode, kBinningMode}}},
+    {F::kFieldCount, {{kFieldCountLabel, kFieldResetButton}}},
+    {F::kMeasuredExtTriggerRate,
+     {{kMeasuredExtTriggerRateLabel, kMeasuredExtTriggerRateLabel},
+      {kMeasuredExtTriggerRateText, kMeasuredExtTriggerRateText}}},
+    {F::kInputExtTriggerCount,
+     {{kInputExtTriggerCountLabel, kInputExtTriggerCountLabel},
+      {kInputExtTriggerCountText, kInputExtTriggerCountText}}},
+    {F::kAxiValidCount,
+     {{kAxiValidCountLabel, kAxiValidCountLabel}, {kAxiValidCountText, kAxiValidCountText}}},
+    {F::kLineTriggerDivider,
+     {{kLineTriggerDividerLabel, kLineTriggerDividerLabel},
+      {kLineTriggerDivider, kLineTriggerDivider}}},
+    {F::kLineTriggerChain, {{kLineTriggerPreDividerLabel, kLineTriggerPostDividerSpin}}},
+    {F::kTdi, {{kTdiGroup, kTdiRowDirectionLabel}, {kTdiStage, kTdiRowDirection}}},
+    {F::kFieldGains, {{kField1GainLabel, kField2GainLabel}, {kField1Gain, kField2GainSpin}}},
+    {F::kFfcSampleFrames,
+     {{kFfcSampleFramesLabel, kFfcSampleFramesLabel}, {kFfcSampleFrames, kFfcSampleFrames}}},
+    {F::kAwbLink, {{kAwbLinkLabel, kAwbLink}}},
+    {F::kFfcCalAlgorithm,
+     {{kFfcCalAlgorithmLabel, kFfcCalAlgorithmLabel}, {kFfcCalAlgorithm, kFfcCalAlgorithm}}},
+    {F::kColourCorrection, {{kColourSkewGroup, kScParameterSpin}}},
+    {F::kWhiteBalance, {{kWhiteBalanceGroup, kRefreshPrnuWbGainButton}}},
+    {F::kColourMatrix, {{kColourTransformGroup, kLastCcmCoefficientSpin}}},
+    {F::kClValidSignals,
+     {{kClFvalLabel, kClFvalLabel}, {kClFval, kClDval}, {kClDvalLabel, kClDvalLabel}}},
 };
 
 // What a follow-up does after a control changed, in order.
@@ -169,12 +139,8 @@ enum class Report { kNone, kErrorOnly, kResult };
 // A readout a button reads: the command of a text on the pages, on the kinds that have it.
 struct ButtonRead {
   int command;
-  uint32_t kinds = ~0u;  // bit (1 << kind)
+  uint32_t feature = 0;  // a ModelFeature; 0 for every kind
 };
-
-constexpr uint32_t KindBit(ModelKind kind) {
-  return 1u << static_cast<int>(kind);
-}
 
 struct ButtonRow {
   int button;
@@ -206,7 +172,7 @@ const ButtonRow kButtons[] = {
      ButtonAction::kRead,
      Report::kNone,
      0,
-     {{37}, {38, KindBit(ModelKind::Mono)}},
+     {{37}, {38, static_cast<uint32_t>(F::kMeasuredExtTriggerRate)}},
      true},
     {kMeasuredExposureButton, ButtonAction::kRead, Report::kNone, 0, {{31}}},
     {kExtTriggerDroppedClearButton, ButtonAction::kWrite, Report::kErrorOnly},
@@ -217,10 +183,10 @@ const ButtonRow kButtons[] = {
      0,
      {{39},
       {41},
-      {43, KindBit(ModelKind::Mono) | KindBit(ModelKind::Color)},
+      {43, static_cast<uint32_t>(F::kInputExtTriggerCount)},
       {44},
       {45},
-      {46, KindBit(ModelKind::Mono)},
+      {46, static_cast<uint32_t>(F::kAxiValidCount)},
       {47}}},
     {kLvdsRetrainingButton, ButtonAction::kWrite, Report::kErrorOnly},
     {kRefreshDeviceStateButton, ButtonAction::kWrite, Report::kErrorOnly},
@@ -492,7 +458,7 @@ void PageDispatcher::RunStep(int step, int control_id) {
       return RereadExposure();
     case Step::kLutSelectorChanged:
       UpdateLutEditEnabling();
-      if (engine_.device().IsColor()) LutIndexWriteAndValueRead(true);
+      if (ProfileOf(engine_.device()).colour) LutIndexWriteAndValueRead(true);
       return;
     case Step::kLutValueRead:
       return LutIndexWriteAndValueRead(false);
@@ -524,13 +490,15 @@ void PageDispatcher::UpdateBlackLevelRange() {
 
 void PageDispatcher::UpdateLutEditEnabling() {
   const bool enabled =
-      engine_.device().IsColor() || controls_.Selection(control::kLutSelector) == 0;
+      ProfileOf(engine_.device()).colour || controls_.Selection(control::kLutSelector) == 0;
   controls_.SetEnabled(control::kLutIndex, enabled);
   controls_.SetEnabled(control::kLutValue, enabled);
 }
 
 void PageDispatcher::LutIndexWriteAndValueRead(bool write_index) {
-  if (engine_.device().IsMonochrome() && controls_.Selection(control::kLutSelector) != 0) return;
+  if (ProfileOf(engine_.device()).monochrome && controls_.Selection(control::kLutSelector) != 0) {
+    return;
+  }
   if (write_index) {
     // The result does not matter: the value read below shows what the camera has.
     engine_.WriteCommand(cmd::kLutIndex, LeadingInteger(controls_.Text(control::kLutIndex)),
@@ -558,7 +526,7 @@ void PageDispatcher::CheckOnePushWhiteBalance() {
 }
 
 void PageDispatcher::UpdateColourMatrixEnabling() {
-  if (!engine_.device().IsColor()) return;
+  if (!ProfileOf(engine_.device()).colour) return;
   const bool enabled = controls_.Selection(control::kCcmSelector) != 0;
   for (int i = 0; i < control::kCcmCoefficientCount; ++i) {
     controls_.SetEnabled(control::CcmCoefficient(i), enabled);
@@ -604,19 +572,18 @@ void PageDispatcher::InitialiseSpinRanges() {
 void PageDispatcher::ApplyModelProfile() {
   const ModelKind kind = engine_.device().kind;
   if (kind == ModelKind::Unsupported) return;
-  if (kind == ModelKind::WideMono) engine_.table().ApplyWideModelOverride();
+  const ModelProfile& profile = ProfileOf(kind);
+  engine_.table().ApplyAddressMoves(profile);
   ApplyProfileEnabling(kind);
   ApplyProfileItems(kind);
-  const int32_t limit = kind == ModelKind::WideMono ? kWideFfcLimit : kFfcLimit;
+  const int32_t limit = profile.ffc_area_limit;
   controls_.SetSpinRange(control::kFfcCalAreaStartXSpin, 0, limit);
   controls_.SetSpinRange(control::kFfcCalAreaWidthSpin, 16, limit);
 }
 
 void PageDispatcher::ApplyProfileEnabling(ModelKind kind) {
   for (const EnablingRow& row : kEnabling) {
-    const bool on = kind == ModelKind::Mono    ? row.mono
-                    : kind == ModelKind::Color ? row.color
-                                               : row.wide_mono;
+    const bool on = ProfileOf(kind).Has(row.feature);
     for (const IdSpan& span : row.ids) {
       for (int control_id = span.first; control_id <= span.last; ++control_id) {
         if (controls_.HasControl(control_id)) controls_.SetEnabled(control_id, on);
@@ -829,14 +796,16 @@ void PageDispatcher::RunButtonAction(int button_id) {
       }
       return;
     }
-    case ButtonAction::kRead:
+    case ButtonAction::kRead: {
+      const ModelProfile& profile = ProfileOf(engine_.device());
       for (const ButtonRead& read : row->reads) {
-        if ((read.kinds & KindBit(engine_.device().kind)) == 0) continue;
+        if (read.feature != 0 && !profile.Has(static_cast<ModelFeature>(read.feature))) continue;
         const ControlLayout* text = ControlOfCommand(read.command, ControlKind::kText);
         const bool ok = text != nullptr && ReadInto(read.command, text->id);
         if (!ok && row->chained) return;
       }
       return;
+    }
   }
 }
 
