@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "camera/command_engine.h"
 #include "camera/model_profile.h"
 #include "camera/protocol.h"
 
@@ -193,18 +192,6 @@ std::string_view CommandTable::FeatureLabel(int command_id) {
   if (command_id < 0 || command_id >= kCount) return {};
   std::string_view feature = kEntries[command_id].feature;
   return feature.substr(0, feature.find(" ("));
-}
-
-int CommandTable::WriteTimeoutMs(int command_id) {
-  switch (command_id) {
-    case cmd::kDeviceReset:
-      return kDeviceResetTimeoutMs;
-    case cmd::kFfcCalFpn:
-    case cmd::kFfcCalPrnu:
-      return kCalibrationTimeoutMs;
-    default:
-      return kDefaultTimeoutMs;
-  }
 }
 
 int CommandTable::FindCommandByLabel(std::string_view label) {

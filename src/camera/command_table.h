@@ -76,9 +76,6 @@ class CommandTable {
   static bool IsCommandAvailable(int command_id, ModelKind kind, int ccm_selector_index);
   // The feature label ("Exposure Time", "Device Reset"); empty for an id outside the table.
   static std::string_view FeatureLabel(int command_id);
-  // How long a write of the command may take: a calibration or a reset outlasts the usual
-  // reply time. The usual time for an id outside the table (a register written by address).
-  static int WriteTimeoutMs(int command_id);
   // Command id of a feature label, compared without regard to case; -1 when none.
   static int FindCommandByLabel(std::string_view label);
 

@@ -108,6 +108,10 @@ ParameterDatabase::ParameterDatabase() {
   Reset();
 }
 
+std::span<const ParameterRow> ParameterDatabase::BuiltInRows() {
+  return kRows;
+}
+
 void ParameterDatabase::Reset() {
   rows_.assign(std::begin(kRows), std::end(kRows));
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "camera/control_ids.h"
+#include "camera/feature_catalogue.h"
 #include "camera/model_profile.h"
 #include "camera/notifier.h"
 #include "ui/derived_values.h"
@@ -204,17 +205,6 @@ const ControlLayout* ControlOfCommand(int command_id, ControlKind kind) {
     }
   }
   return nullptr;
-}
-
-std::string ReadoutText(int command_id, int32_t raw) {
-  switch (command_id) {
-    case cmd::kDeviceTemperature:
-      return FormatTemperature(raw);
-    case cmd::kDeviceVoltage:
-      return FormatVoltage(raw);
-    default:
-      return FormatInteger(raw);
-  }
 }
 
 }  // namespace
@@ -592,58 +582,14 @@ void PageDispatcher::ApplyProfileEnabling(ModelKind kind) {
   }
 }
 
-namespace {
-
-void RemoveItem(std::vector<ProfileItem>& items, std::string_view text) {
-  std::erase_if(items, [text](const ProfileItem& item) { return item.text == text; });
-}
-
-void InsertItem(std::vector<ProfileItem>& items, size_t index, std::string text, int32_t value) {
-  index = std::min(index, items.size());
-  items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), {std::move(text), value});
-}
-
-}  // namespace
-
 std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number) {
-  constexpr int32_t kRgb8 = 0x02180014;
-  constexpr int32_t kColorBar = 7;
-  constexpr int32_t kGeometry1x1 = 1;
-
   const ControlLayout* layout = FindControlLayout(combo_id);
   if (layout == nullptr || kind == ModelKind::Unsupported) return {};
+  const Feature* feature = FeatureOfCommand(layout->command);
+  if (feature == nullptr || !ItemsDependOnKind(*feature)) return {};
   std::vector<ProfileItem> items;
-  for (const ComboItem& item : layout->items) items.push_back({std::string(item.text), item.value});
-
-  const bool color = kind == ModelKind::Color;
-  const bool wide = kind == ModelKind::WideMono;
-  switch (combo_id) {
-    case control::kPixelFormat:
-      if (color) {
-        RemoveItem(items, "Mono10P");
-        RemoveItem(items, "Mono12P");
-        InsertItem(items, 1, "RGB8", kRgb8);
-      } else if (wide && version_number >= 200) {
-        RemoveItem(items, "Mono12P");
-      }
-      break;
-    case control::kTestPattern:
-      if (color) InsertItem(items, 5, "ColorBar", kColorBar);
-      break;
-    case control::kLutSelector:
-      if (color) items = {{"Green", 0}, {"Blue", 0}, {"Red", 0}};
-      break;
-    case control::kClConfiguration:
-      if (color || wide) RemoveItem(items, "Full");
-      break;
-    case control::kTapGeometry:
-      if (color) {
-        RemoveItem(items, "Geometry_1X8");
-        InsertItem(items, 0, "Geometry_1X1 ", kGeometry1x1);
-      }
-      break;
-    default:
-      return {};
+  for (const ComboItem& item : ComboItems(layout->command, kind, version_number)) {
+    items.push_back({std::string(item.text), item.value});
   }
   return items;
 }
@@ -672,10 +618,15 @@ void PageDispatcher::ReplaceItems(int combo_id, const std::vector<ProfileItem>& 
 }
 
 void PageDispatcher::ApplyProfileItems(ModelKind kind) {
-  // Each kind's lists come from the page's lists, never from the previous kind's.
-  for (int combo_id : {control::kPixelFormat, control::kTestPattern, control::kLutSelector,
-                       control::kClConfiguration, control::kTapGeometry}) {
-    ReplaceItems(combo_id, ProfileItems(combo_id, kind, engine_.device().version_number));
+  // Each kind's lists come from the catalogue, never from the previous kind's.
+  for (const PageLayout& page : PageLayouts()) {
+    for (const GroupLayout& group : page.groups) {
+      for (const ControlLayout& control : group.controls) {
+        if (control.kind != ControlKind::kCombo) continue;
+        const auto items = ProfileItems(control.id, kind, engine_.device().version_number);
+        if (!items.empty()) ReplaceItems(control.id, items);
+      }
+    }
   }
 }
 
@@ -752,14 +703,14 @@ void PageDispatcher::TerminateAndReset() {
           "Are you sure to terminate the Camera Control Tool and reset the camera ?", "Confirm")) {
     return;
   }
-  engine_.WriteCommand(cmd::kDeviceReset, 1, CommandTable::WriteTimeoutMs(cmd::kDeviceReset));
+  engine_.WriteCommand(cmd::kDeviceReset, 1, WriteTimeoutMs(cmd::kDeviceReset));
   if (host_ != nullptr) host_->CloseAfterReset();
 }
 
 bool PageDispatcher::ReadInto(int command_id, int text_id) {
   int32_t value = 0;
   if (!engine_.ReadCommand(command_id, value, kDefaultTimeoutMs)) return false;
-  ShowText(text_id, ReadoutText(command_id, value));
+  ShowText(text_id, DisplayText(*FeatureOfCommand(command_id), value, engine_.device()));
   return true;
 }
 
@@ -786,8 +737,7 @@ void PageDispatcher::RunButtonAction(int button_id) {
       }
       return;
     case ButtonAction::kWrite: {
-      const int timeout =
-          row->timeout_ms != 0 ? row->timeout_ms : CommandTable::WriteTimeoutMs(command_id);
+      const int timeout = row->timeout_ms != 0 ? row->timeout_ms : WriteTimeoutMs(command_id);
       const bool ok = engine_.WriteCommand(command_id, 1, timeout);
       if (ok && row->report == Report::kResult) {
         CurrentNotifier().ShowMessage("Completed", "", MessageIcon::Information);

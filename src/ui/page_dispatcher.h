@@ -20,9 +20,8 @@ struct ProfileItem {
   bool operator==(const ProfileItem&) const = default;
 };
 
-// The list a model kind offers in a combo box whose list depends on the kind ("Pixel Format",
-// "Test Pattern", "LUT Selector", "Cl Configuration", "Device Tap Geometry"), built from the
-// page's own list; empty for other combo boxes and for an unsupported kind.
+// The list a model kind offers in a combo box whose catalogue items depend on the kind ("Pixel
+// Format", "Test Pattern", ...); empty for other combo boxes and for an unsupported kind.
 std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number);
 
 // Page actions that need windows the dispatcher does not own.

@@ -2,18 +2,23 @@
 
 #include "camera/command_table.h"
 #include "camera/control_ids.h"
+#include "camera/feature_catalogue.h"
 
 namespace ctrl::ui {
 namespace {
 
-ControlLayout Combo(int row, int id, std::string_view label, int command,
-                    std::vector<ComboItem> items, int label_id = 0) {
+// The pages start with the lists of the first supported kind; a model profile replaces them.
+constexpr ModelKind kTemplateKind = ModelKind::Mono;
+
+// The items come from the feature catalogue: those of `items_of`, by default the combo's command.
+ControlLayout Combo(int row, int id, std::string_view label, int command, int label_id = 0,
+                    int items_of = -1) {
   ControlLayout c;
   c.id = id;
   c.kind = ControlKind::kCombo;
   c.label = label;
   c.label_id = label_id;
-  c.items = std::move(items);
+  c.items = ComboItems(items_of >= 0 ? items_of : command, kTemplateKind, 0);
   c.command = command;
   c.row = row;
   return c;
@@ -85,11 +90,6 @@ ControlLayout Hidden(ControlLayout c) {
   return c;
 }
 
-const std::vector<ComboItem> kOffOn = {{"Off"}, {"On"}};
-const std::vector<ComboItem> kFalseTrue = {{"False"}, {"True"}};
-const std::vector<ComboItem> kUserSets = {{"Default"}, {"UserSet1"}, {"UserSet2"}, {"UserSet3"}};
-const std::vector<ComboItem> kClValid = {{"Low Level"}, {"FolllowLVAL"}};
-
 PageLayout UserA() {
   PageLayout page{111, "User A", false, {}};
   page.groups.push_back(
@@ -97,79 +97,48 @@ PageLayout UserA() {
        "Line Trigger Control",
        0,
        {
-           Combo(0, control::kLineTriggerMode, "Line Trigger Mode", 48, kOffOn),
-           Combo(1, control::kLineTriggerSource, "Line Trigger Source", 49,
-                 {{"CC1", 1}, {"CC2", 2}, {"CC3", 3}, {"CC4", 4}}),
-           Combo(2, control::kLineTriggerActivation, "Line Trigger Activation", 50,
-                 {{"RisingEdge"}, {"FallingEdge"}, {"LevelHigh"}, {"LevelLow"}}),
+           Combo(0, control::kLineTriggerMode, "Line Trigger Mode", 48),
+           Combo(1, control::kLineTriggerSource, "Line Trigger Source", 49),
+           Combo(2, control::kLineTriggerActivation, "Line Trigger Activation", 50),
            Combo(3, control::kLineTriggerDivider, "Line Trigger Divider", 51,
-                 {{"1"}, {"2"}, {"3"}, {"4"}, {"5"}, {"6"}, {"7"}, {"8"}},
                  control::kLineTriggerDividerLabel),
            Disabled(EditSpin(4, control::kLineTriggerPreDivider, "Line Trigger Pre Divider",
                              control::kLineTriggerPreDividerSpin, 52,
                              control::kLineTriggerPreDividerLabel)),
            Disabled(Combo(5, control::kLineTriggerMultiplier, "Line Trigger Multiplier", 53,
-                          {{"Multiplier_1", 1},
-                           {"Multiplier_2", 2},
-                           {"Multiplier_4", 4},
-                           {"Multiplier_8", 8},
-                           {"Multiplier_16", 16},
-                           {"Multiplier_32", 32}},
                           control::kLineTriggerMultiplierLabel)),
            Disabled(EditSpin(6, control::kLineTriggerPostDivider, "Line Trigger Post Divider",
                              control::kLineTriggerPostDividerSpin, 54,
                              control::kLineTriggerPostDividerLabel)),
        }});
-  page.groups.push_back(
-      {0,
-       "Camera Link",
-       0,
-       {
-           Combo(0, control::kClConfiguration, "Cl Configuration", 114,
-                 {{"Base", 0}, {"Full", 2}, {"EightyBit", 3}}),
-           Combo(1, control::kClClockFrequency, "Camera Link Clk Frequency", 115,
-                 {{"40MHz", 40},
-                  {"50MHz", 50},
-                  {"60Mhz", 60},
-                  {"65MHz", 65},
-                  {"70MHz", 70},
-                  {"80MHz", 80},
-                  {"85MHz", 85}}),
-           Combo(2, control::kTapGeometry, "Device Tap Geometry", 116,
-                 {{"Geometry_1X2", 2},
-                  {"Geometry_1X3", 3},
-                  {"Geometry_1X8", 8},
-                  {"Geometry_1X10", 10}}),
-           Combo(3, control::kClFval, "Cl FVAL", 117, kClValid, control::kClFvalLabel),
-           Combo(4, control::kClDval, "Cl DVAL", 118, kClValid, control::kClDvalLabel),
-       }});
+  page.groups.push_back({0,
+                         "Camera Link",
+                         0,
+                         {
+                             Combo(0, control::kClConfiguration, "Cl Configuration", 114),
+                             Combo(1, control::kClClockFrequency, "Camera Link Clk Frequency", 115),
+                             Combo(2, control::kTapGeometry, "Device Tap Geometry", 116),
+                             Combo(3, control::kClFval, "Cl FVAL", 117, control::kClFvalLabel),
+                             Combo(4, control::kClDval, "Cl DVAL", 118, control::kClDvalLabel),
+                         }});
   page.groups.push_back(
       {0,
        "Image Format Control",
        1,
        {
-           Combo(0, control::kBinning, "Binning Horizontal", 18,
-                 {{"1 * 1binning", 1}, {"2 * 1binning", 2}}, control::kBinningLabel),
-           Combo(1, control::kBinningMode, "Binning Horizontal Mode", 19, {{"Sum"}, {"Average"}},
+           Combo(0, control::kBinning, "Binning Horizontal", 18, control::kBinningLabel),
+           Combo(1, control::kBinningMode, "Binning Horizontal Mode", 19,
                  control::kBinningModeLabel),
            EditSpin(2, control::kOffsetX, "Offset X", control::kOffsetXSpin, 21),
            EditSpin(3, control::kWidth, "Width", control::kWidthSpin, 22),
            ReadOnlyEditSpin(4, control::kHeight, "Height", control::kHeightSpin, 23),
-           Combo(5, control::kPixelFormat, "Pixel Format", 24,
-                 {{"Mono8", 0x01080001}, {"Mono10P", 0x010A0046}, {"Mono12P", 0x010C0047}}),
+           Combo(5, control::kPixelFormat, "Pixel Format", 24),
            Text(6, control::kPixelSizeText, "Pixel Size A"),
-           Combo(7, control::kReverseX, "Reverse X", 25, kFalseTrue),
-           Disabled(Combo(8, control::kFieldCount, "Field Count", 26,
-                          {{"single field", 1}, {"two-light field imaging", 2}},
-                          control::kFieldCountLabel)),
+           Combo(7, control::kReverseX, "Reverse X", 25),
+           Disabled(Combo(8, control::kFieldCount, "Field Count", 26, control::kFieldCountLabel)),
            Disabled(Button(9, control::kFieldResetButton, "Execute", 27, 1, "Field Rset",
                            control::kFieldResetLabel)),
-           Combo(10, control::kTestPattern, "Test Pattern", 28,
-                 {{"Off", 0},
-                  {"Black", 1},
-                  {"White", 2},
-                  {"GreyHorizontalRamp", 3},
-                  {"GreyHorizontalRampMoving", 5}}),
+           Combo(10, control::kTestPattern, "Test Pattern", 28),
        }});
   page.groups.push_back(
       {0,
@@ -188,7 +157,7 @@ PageLayout UserA() {
            Button(4, control::kMeasuredRatesButton, "Read", -1, 2),
            Text(5, control::kMeasuredExtTriggerRateText, "Measured Ext Trigger Rate", 38, 1,
                 control::kMeasuredExtTriggerRateLabel),
-           Combo(6, control::kExposureMode, "Exposure Mode", 29, {{"TriggerWidth"}, {"Timed"}}),
+           Combo(6, control::kExposureMode, "Exposure Mode", 29),
            EditSpin(7, control::kExposureTime, "Exposure Time", control::kExposureTimeSpin, 30),
            UnitEdit(8, control::kExposureTimeEdit, ""),
            Text(9, control::kExposureMinText, "Exposure Time Min", 32),
@@ -202,42 +171,35 @@ PageLayout UserA() {
 
 PageLayout UserB() {
   PageLayout page{112, "User B", false, {}};
-  page.groups.push_back(
-      {0,
-       "Flat Field Correction",
-       0,
-       {
-           Combo(0, control::kFfcEnable, "FFC Enable", 67, kOffOn),
-           Combo(1, control::kFfcSampleFrames, "FFC Sample Frames", 68,
-                 {{"1024", 1024}, {"2048", 2048}}, control::kFfcSampleFramesLabel),
-           Combo(2, control::kFfcUserSetSelector, "FFC User Set Selector", 69, kUserSets),
-           Button(3, control::kFfcUserSetLoadButton, "Load", 70),
-           Combo(4, control::kAwbLink, "AWB Link", 71, kFalseTrue, control::kAwbLinkLabel),
-           EditSpin(5, control::kFfcCalAreaStartX, "FFC Cal Area Start X",
-                    control::kFfcCalAreaStartXSpin, 72),
-           EditSpin(6, control::kFfcCalAreaWidth, "FFC Cal Area Width",
-                    control::kFfcCalAreaWidthSpin, 73),
-           Combo(7, control::kFfcCalAlgorithm, "FFC Cal Algorithm", 74,
-                 {{"Off", 1},
-                  {"1*3 Filter", 2},
-                  {"1*5 Filter", 3},
-                  {"1*7 Filter", 4},
-                  {"1*9 Filter", 5}},
-                 control::kFfcCalAlgorithmLabel),
-           Combo(8, control::kFfcCalTargetMode, "FFC Cal Target Mode", 75,
-                 {{"MAX"}, {"Average"}, {"Target"}}),
-           EditSpin(9, control::kFfcCalTargetValue, "FFC Cal Target Value",
-                    control::kFfcCalTargetValueSpin, 76),
-           Button(10, control::kFfcCalFpnButton, "FFC Cal FPN", 77),
-           Button(10, control::kFfcCalPrnuButton, "FFC Cal PRNU", 78, 2),
-       }});
+  page.groups.push_back({0,
+                         "Flat Field Correction",
+                         0,
+                         {
+                             Combo(0, control::kFfcEnable, "FFC Enable", 67),
+                             Combo(1, control::kFfcSampleFrames, "FFC Sample Frames", 68,
+                                   control::kFfcSampleFramesLabel),
+                             Combo(2, control::kFfcUserSetSelector, "FFC User Set Selector", 69),
+                             Button(3, control::kFfcUserSetLoadButton, "Load", 70),
+                             Combo(4, control::kAwbLink, "AWB Link", 71, control::kAwbLinkLabel),
+                             EditSpin(5, control::kFfcCalAreaStartX, "FFC Cal Area Start X",
+                                      control::kFfcCalAreaStartXSpin, 72),
+                             EditSpin(6, control::kFfcCalAreaWidth, "FFC Cal Area Width",
+                                      control::kFfcCalAreaWidthSpin, 73),
+                             Combo(7, control::kFfcCalAlgorithm, "FFC Cal Algorithm", 74,
+                                   control::kFfcCalAlgorithmLabel),
+                             Combo(8, control::kFfcCalTargetMode, "FFC Cal Target Mode", 75),
+                             EditSpin(9, control::kFfcCalTargetValue, "FFC Cal Target Value",
+                                      control::kFfcCalTargetValueSpin, 76),
+                             Button(10, control::kFfcCalFpnButton, "FFC Cal FPN", 77),
+                             Button(10, control::kFfcCalPrnuButton, "FFC Cal PRNU", 78, 2),
+                         }});
   page.groups.push_back(
       {0,
        "LUT Control",
        1,
        {
-           Combo(0, control::kLutEnable, "LUT Enable", 104, kOffOn),
-           Combo(1, control::kLutSelector, "LUT Selector", 105, {{"User"}}),
+           Combo(0, control::kLutEnable, "LUT Enable", 104),
+           Combo(1, control::kLutSelector, "LUT Selector", 105),
            Button(2, control::kLutSaveButton, "Save", cmd::kLutSave),
            Button(2, control::kLutLoadButton, "Load", cmd::kLutLoad, 2),
            EditSpin(3, control::kLutIndex, "LUT Index", control::kLutIndexSpin, 108),
@@ -249,28 +211,24 @@ PageLayout UserB() {
        "Analog Control",
        1,
        {
-           Combo(0, control::kBlackLevelMode, "Black Level Mode", 55,
-                 {{"Normal"}, {"DeBackGround"}}),
+           Combo(0, control::kBlackLevelMode, "Black Level Mode", 55),
            EditSpin(1, control::kBlackLevel, "Black Level", control::kBlackLevelSpin, 56),
            EditSpin(2, control::kDigitalGain, "Digital Gain", control::kDigitalGainSpin, 57),
-           Combo(3, control::kDigitalShift, "Digital Shift", 58,
-                 {{"x1"}, {"x2"}, {"x4"}, {"x8"}, {"x16"}}),
-           Combo(4, control::kGammaEnable, "Gamma Enable", 59, kOffOn),
+           Combo(3, control::kDigitalShift, "Digital Shift", 58),
+           Combo(4, control::kGammaEnable, "Gamma Enable", 59),
            EditSpin(5, control::kGamma, "Gamma", control::kGammaSpin, 60),
        }});
-  page.groups.push_back(
-      {control::kTdiGroup,
-       "TDI Control",
-       2,
-       {
-           Combo(0, control::kTdiStage, "TDI Stage", 61, {{"1-Stage"}, {"2-Stage"}},
-                 control::kTdiStageLabel),
-           Combo(1, control::kTdiMode, "TDI Mode", 62, {{"Sum"}, {"Aver"}}, control::kTdiModeLabel),
-           EditSpin(2, control::kTdiParameter, "TDI Parameter", control::kTdiParameterSpin, 63,
-                    control::kTdiParameterLabel),
-           Combo(3, control::kTdiRowDirection, "TDI Row Direction", 64, {{"Reverse"}, {"Forward"}},
-                 control::kTdiRowDirectionLabel),
-       }});
+  page.groups.push_back({control::kTdiGroup,
+                         "TDI Control",
+                         2,
+                         {
+                             Combo(0, control::kTdiStage, "TDI Stage", 61, control::kTdiStageLabel),
+                             Combo(1, control::kTdiMode, "TDI Mode", 62, control::kTdiModeLabel),
+                             EditSpin(2, control::kTdiParameter, "TDI Parameter",
+                                      control::kTdiParameterSpin, 63, control::kTdiParameterLabel),
+                             Combo(3, control::kTdiRowDirection, "TDI Row Direction", 64,
+                                   control::kTdiRowDirectionLabel),
+                         }});
   page.groups.push_back({0,
                          "",
                          2,
@@ -290,8 +248,7 @@ PageLayout UserC() {
        "White Balance",
        0,
        {
-           Combo(0, control::kWbCalibMode, "WB Calib Mode", 86,
-                 {{"Manual", 0}, {"Once", 2}, {"Off", 3}}, control::kWbCalibModeLabel),
+           Combo(0, control::kWbCalibMode, "WB Calib Mode", 86, control::kWbCalibModeLabel),
            EditSpin(1, control::kWbRedGain, "WB Red Gain", control::kWbRedGainSpin, 87,
                     control::kWbRedGainLabel),
            EditSpin(2, control::kWbBlueGain, "WB Blue Gain", control::kWbBlueGainSpin, 88,
@@ -310,9 +267,8 @@ PageLayout UserC() {
        "Color Skew Correction",
        1,
        {
-           Combo(0, control::kCscEnable, "CSC Enable", 79, kOffOn, control::kCscEnableLabel),
-           Combo(1, control::kCscDirection, "CSC Direction", 80, {{"Blue"}, {"Red"}},
-                 control::kCscDirectionLabel),
+           Combo(0, control::kCscEnable, "CSC Enable", 79, control::kCscEnableLabel),
+           Combo(1, control::kCscDirection, "CSC Direction", 80, control::kCscDirectionLabel),
            EditSpin(2, control::kCscLeftSkew, "CSC Left Skew", control::kCscLeftSkewSpin, 81,
                     control::kCscLeftSkewLabel),
            EditSpin(3, control::kCscRightSkew, "CSC Right Skew", control::kCscRightSkewSpin, 82,
@@ -323,9 +279,8 @@ PageLayout UserC() {
        "Spatial Correction",
        1,
        {
-           Combo(0, control::kScEnable, "SC Enable", 83, kOffOn, control::kScEnableLabel),
-           Combo(1, control::kScDirection, "SC Direction", 84, {{"Red"}, {"Blue"}},
-                 control::kScDirectionLabel),
+           Combo(0, control::kScEnable, "SC Enable", 83, control::kScEnableLabel),
+           Combo(1, control::kScDirection, "SC Direction", 84, control::kScDirectionLabel),
            EditSpin(2, control::kScParameter, "SC Parameter", control::kScParameterSpin, 85,
                     control::kScParameterLabel),
        }});
@@ -334,9 +289,8 @@ PageLayout UserC() {
       "Color Transformation Control",
       2,
       {
-          Combo(0, control::kCcmEnable, "CCM Enable", 93, kOffOn, control::kCcmEnableLabel),
-          Combo(1, control::kCcmSelector, "CCM Selector", 94, kUserSets,
-                control::kCcmSelectorLabel),
+          Combo(0, control::kCcmEnable, "CCM Enable", 93, control::kCcmEnableLabel),
+          Combo(1, control::kCcmSelector, "CCM Selector", 94, control::kCcmSelectorLabel),
       }};
   static constexpr std::string_view kCoefficients[] = {"CCM_A11", "CCM_A12", "CCM_A13",
                                                        "CCM_A21", "CCM_A22", "CCM_A23",
@@ -378,11 +332,10 @@ PageLayout UserD() {
        "Device Control",
        1,
        {
-           Combo(0, control::kTemperatureSelector, "Device Temperature Selector", 11,
-                 {{"FPGA", 1}}),
+           Combo(0, control::kTemperatureSelector, "Device Temperature Selector", 11),
            Text(1, control::kTemperatureText, "", 12),
            Button(1, control::kTemperatureReadButton, "Read", -1, 2),
-           Combo(2, control::kVoltageSelector, "Device Voltage Selector", 13, {{"VCCIN"}}),
+           Combo(2, control::kVoltageSelector, "Device Voltage Selector", 13),
            Text(3, control::kVoltageText, "", 14),
            Button(3, control::kVoltageReadButton, "Read", -1, 2),
        }});
@@ -395,22 +348,20 @@ PageLayout UserD() {
            Button(1, control::kLvdsRetrainingButton, "LVDS Re Training", 16),
            Button(2, control::kDeviceResetButton, "Device Reset", 17),
        }});
-  page.groups.push_back(
-      {0,
-       "Device Serial Port Control",
-       2,
-       {
-           Combo(0, control::kBaudRate, "Baud Rate", 119,
-                 {{"BAUDRATE_9600", 1}, {"BAUDRATE_115200", 16}, {"BAUDRATE_460800", 64}}),
-       }});
   page.groups.push_back({0,
-                         "User Set Control",
+                         "Device Serial Port Control",
                          2,
                          {
-                             Combo(0, control::kUserSetDefaultSelector, "User Set Default Selector",
-                                   113, {{"Factory"}, {"UserSet1"}, {"UserSet2"}, {"UserSet3"}}),
+                             Combo(0, control::kBaudRate, "Baud Rate", 119),
                          }});
-  page.groups.push_back({0, "", 2, {Combo(0, control::kEenOutput, "EEN Output", 123, kOffOn)}});
+  page.groups.push_back(
+      {0,
+       "User Set Control",
+       2,
+       {
+           Combo(0, control::kUserSetDefaultSelector, "User Set Default Selector", 113),
+       }});
+  page.groups.push_back({0, "", 2, {Combo(0, control::kEenOutput, "EEN Output", 123)}});
   return page;
 }
 
@@ -429,10 +380,9 @@ PageLayout FactoryA() {
        "",
        1,
        {
-           Hidden(Combo(0, control::kCmosFfcEnable, "cmos FFC Enable", -1, kOffOn)),
-           Hidden(Combo(1, control::kCmosFfcSampleFrames, "Cmos FFC Sample Frames", -1,
-                        {{"1024", 1024}, {"2048", 2048}})),
-           Hidden(Combo(2, control::kCmosFfcMode, "cmos FFC Mode", -1, {{"Off"}, {"On"}})),
+           Hidden(Combo(0, control::kCmosFfcEnable, "cmos FFC Enable", -1, 0, 67)),
+           Hidden(Combo(1, control::kCmosFfcSampleFrames, "Cmos FFC Sample Frames", -1, 0, 68)),
+           Hidden(Combo(2, control::kCmosFfcMode, "cmos FFC Mode", -1, 0, 67)),
            Hidden(EditSpin(3, control::kCmosFfcTargetValue, "cmos FFC Target Value",
                            control::kCmosFfcTargetValueSpin, -1)),
            Hidden(Button(4, control::kCmosFfcCalFpnButton, "cmos FFC Cal FPN")),
@@ -451,6 +401,16 @@ PageLayout FactoryA() {
 const std::vector<PageLayout>& PageLayouts() {
   static const std::vector<PageLayout> pages = {UserA(), UserB(), UserC(), UserD(), FactoryA()};
   return pages;
+}
+
+std::vector<ComboItem> ComboItems(int command_id, ModelKind kind, int32_t version_number) {
+  const Feature* feature = FeatureOfCommand(command_id);
+  if (feature == nullptr) return {};
+  std::vector<ComboItem> items;
+  for (const EnumItem& item : ItemsFor(*feature, kind, version_number)) {
+    items.push_back({item.name, feature->positional ? 0 : item.value});
+  }
+  return items;
 }
 
 const ControlLayout* FindControlLayout(int control_id) {
