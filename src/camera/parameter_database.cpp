@@ -117,7 +117,7 @@ void ParameterDatabase::Reset() {
 }
 
 const char* ParameterDatabase::Label(int row_index) {
-  // The command table's labels are views into longer texts; the rows keep terminated copies.
+  // Label() hands out C strings: the rows keep terminated copies of the command table's labels.
   static const std::array<std::string, kRowCount> labels = [] {
     std::array<std::string, kRowCount> texts;
     for (int i = 0; i < kRowCount; ++i) {
