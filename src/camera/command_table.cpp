@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "camera/model_profile.h"
 #include "camera/protocol.h"
 
 namespace ctrl {
@@ -10,58 +11,58 @@ namespace {
 
 struct CommandEntry {
   const char* address;
-  const char* feature;  // label, then how the command is used in parentheses
+  const char* label;  // what the parameter is and how it is used: the feature catalogue
 };
 
 constexpr CommandEntry kEntries[CommandTable::kCount] = {
-    {"0x01600000", "Device Type (number, device information)"},
-    {"0x01600004", "Device Scan Type (number, device information)"},
-    {"0x00000004", "Device Vendor Name (text, 64 bytes)"},
-    {"0x00000044", "Device Model Name (text, 64 bytes; read by the model check with 1000 ms)"},
-    {"0x000000C4", "Device Version (text, 64 bytes)"},
-    {"0x01600088", "Device Firmware Version (text, 64 bytes)"},
-    {"0x00000144", "Device Serial Number (text, 64 bytes; read and written)"},
-    {"0x00000184", "Device User ID (text, 64 bytes; read and written)"},
-    {"0x01600048", "Sensor ID (text, 64 bytes)"},
-    {"0x01600108", "FPGA Version (text, 64 bytes)"},
-    {"0x01600188", "XML Version (text, 64 bytes)"},
+    {"0x01600000", "Device Type"},
+    {"0x01600004", "Device Scan Type"},
+    {"0x00000004", "Device Vendor Name"},
+    {"0x00000044", "Device Model Name"},
+    {"0x000000C4", "Device Version"},
+    {"0x01600088", "Device Firmware Version"},
+    {"0x00000144", "Device Serial Number"},
+    {"0x00000184", "Device User ID"},
+    {"0x01600048", "Sensor ID"},
+    {"0x01600108", "FPGA Version"},
+    {"0x01600188", "XML Version"},
     {"0x01600324", "Device Temperature Selector"},
-    {"0x01600328", "Device Temperature (read by button 1749, shown in 1750)"},
+    {"0x01600328", "Device Temperature"},
     {"0x01600334", "Device Voltage Selector"},
-    {"0x01600338", "Device Voltage (read by button 1751, shown in 1752)"},
-    {"0x01600218", "refresh Device State (action, button 1810)"},
-    {"0x01600410", "LVDS Re Training (action, button 1792)"},
-    {"0x01000040", "Device Reset (action, buttons 1012 and 1800, after a confirmation, 1000 ms)"},
+    {"0x01600338", "Device Voltage"},
+    {"0x01600218", "refresh Device State"},
+    {"0x01600410", "LVDS Re Training"},
+    {"0x01000040", "Device Reset"},
     {"0x01302040", "Binning Horizontal"},
     {"0x01302044", "Binning Horizontal Mode"},
-    {"0x01303038", "sensor width (read; sets the Width and Offset X ranges)"},
+    {"0x01303038", "sensor width"},
     {"0x01303048", "Offset X"},
     {"0x01303040", "Width"},
     {"0x01303044", "Height"},
     {"0x01401040", "Pixel Format"},
     {"0x01301000", "Reverse X"},
     {"0x01208000", "Field Count"},
-    {"0x01208004", "Field Rset (action, button 1829)"},
+    {"0x01208004", "Field Rset"},
     {"0x01100000", "Test Pattern"},
     {"0x01001080", "Exposure Mode"},
     {"0x01001010", "Exposure Time"},
-    {"0x01001088", "Measured Exposure Time (read by button 1774, shown in 1772)"},
-    {"0x01001014", "Exposure Time Min (read by button 1769, shown in 1766)"},
-    {"0x01001018", "Exposure Time Max (read by button 1769, shown in 1767)"},
+    {"0x01001088", "Measured Exposure Time"},
+    {"0x01001014", "Exposure Time Min"},
+    {"0x01001018", "Exposure Time Max"},
     {"0x0100101C", "Internal Line Rate"},
-    {"0x01001020", "Linetime MIN (read by button 1768, shown in 1764)"},
-    {"0x01001024", "Linetime MAX (read by button 1768, shown in 1765)"},
-    {"0x01001038", "Measured Line Rate (read by button 1773, shown in 1770)"},
-    {"0x01001078", "Measured Ext Trigger Rate (read by button 1773, shown in 1771)"},
-    {"0x0100107C", "Ext Trigger Dropped (counter, read by button 1791, shown in 1782)"},
-    {"0x01001074", "Ext Trigger Dropped clear (action, button 1789)"},
-    {"0x0100106C", "Ext Trigger Count (counter, read by button 1791, shown in 1783)"},
-    {"0x01001060", "Ext Trigger Count clear (action, button 1790)"},
-    {"0x01001064", "Input Ext Trigger Count (counter, read by button 1791, shown in 1784)"},
-    {"0x01001170", "SOL Count (counter, read by button 1791, shown in 1785)"},
-    {"0x01001174", "EOL Count (counter, read by button 1791, shown in 1786)"},
-    {"0x01206064", "axidgtvalid Count (counter, read by button 1791, shown in 1787)"},
-    {"0x01501064", "Cameratvalid Count (counter, read by button 1791, shown in 1788)"},
+    {"0x01001020", "Linetime MIN"},
+    {"0x01001024", "Linetime MAX"},
+    {"0x01001038", "Measured Line Rate"},
+    {"0x01001078", "Measured Ext Trigger Rate"},
+    {"0x0100107C", "Ext Trigger Dropped"},
+    {"0x01001074", "Ext Trigger Dropped clear"},
+    {"0x0100106C", "Ext Trigger Count"},
+    {"0x01001060", "Ext Trigger Count clear"},
+    {"0x01001064", "Input Ext Trigger Count"},
+    {"0x01001170", "SOL Count"},
+    {"0x01001174", "EOL Count"},
+    {"0x01206064", "axidgtvalid Count"},
+    {"0x01501064", "Cameratvalid Count"},
     {"0x01001004", "Line Trigger Mode"},
     {"0x01006044", "Line Trigger Source"},
     {"0x01006048", "Line Trigger Activation"},
@@ -84,15 +85,15 @@ constexpr CommandEntry kEntries[CommandTable::kCount] = {
     {"0x01102000", "FFC Enable"},
     {"0x01102080", "FFC Sample Frames"},
     {"0x01102D00", "FFC User Set Selector"},
-    {"0x01102D04", "FFC user set load (action, button 1754)"},
+    {"0x01102D04", "FFC user set load"},
     {"0x01102C18", "AWB Link"},
     {"0x01102040", "FFC Cal Area Start X"},
     {"0x01102048", "FFC Cal Area Width"},
     {"0x01102C00", "FFC Cal Algorithm"},
     {"0x01102C04", "FFC Cal Target Mode"},
     {"0x01102C08", "FFC Cal Target Value"},
-    {"0x01102084", "FFC Cal FPN (action, button 1755, 10000 ms)"},
-    {"0x01102088", "FFC Cal PRNU (action, button 1756, 10000 ms; also button 1869, 5000 ms)"},
+    {"0x01102084", "FFC Cal FPN"},
+    {"0x01102088", "FFC Cal PRNU"},
     {"0x01103000", "CSC Enable"},
     {"0x01103040", "CSC Direction"},
     {"0x01103044", "CSC Left Skew"},
@@ -120,13 +121,13 @@ constexpr CommandEntry kEntries[CommandTable::kCount] = {
     {"0x01202060", "CCM_A33"},
     {"0x01204000", "LUT Enable"},
     {"0x01204C00", "LUT Selector"},
-    {"0x01204C18", "LUT save (action, button 1760)"},
-    {"0x01204C1C", "LUT load (action, button 1759)"},
+    {"0x01204C18", "LUT save"},
+    {"0x01204C1C", "LUT load"},
     {"0x01204C08", "LUT Index"},
     {"0x01204C0C", "LUT Value"},
-    {"0x01600310", "user set area (0 Factory, 1 to 3 User 1 to 3)"},
-    {"0x01600314", "user set load (action)"},
-    {"0x01600318", "user set store (action)"},
+    {"0x01600310", "user set area"},
+    {"0x01600314", "user set load"},
+    {"0x01600318", "user set store"},
     {"0x01600320", "User Set Default Selector"},
     {"0x01501008", "Cl Configuration"},
     {"0x01501060", "Camera Link Clk Frequency"},
@@ -134,23 +135,25 @@ constexpr CommandEntry kEntries[CommandTable::kCount] = {
     {"0x01501070", "Cl FVAL"},
     {"0x01501074", "Cl DVAL"},
     {"0x00010004", "Baud Rate"},
-    {"0x01600314", "Data Size (hidden control)"},
-    {"0x01600318", "Parity (hidden control)"},
-    {"0x01600320", "Stop Bits (hidden control)"},
+    {"0x01600314", "Data Size"},
+    {"0x01600318", "Parity"},
+    {"0x01600320", "Stop Bits"},
     {"0x01501110", "EEN Output"},
 };
 
-bool InRange(int id, int low, int high) { return id >= low && id <= high; }
-
 }  // namespace
 
-CommandTable::CommandTable() { Reset(); }
+CommandTable::CommandTable() {
+  Reset();
+}
 
 void CommandTable::Reset() {
   for (int id = 0; id < kCount; ++id) addresses_[id] = kEntries[id].address;
 }
 
-std::string CommandTable::GetCommandAddress(int command_id) const { return addresses_[command_id]; }
+std::string CommandTable::GetCommandAddress(int command_id) const {
+  return addresses_[command_id];
+}
 
 bool CommandTable::SetCommandAddress(int command_id, std::string_view address_text) {
   if (command_id < 0 || command_id >= kCount) return false;
@@ -165,48 +168,29 @@ uint32_t CommandTable::GetCommandRegister(int command_id) const {
 int CommandTable::FindCommandByAddress(std::string_view text, ModelKind kind) const {
   for (int id = 0; id < kCount; ++id) {
     if (addresses_[id] == text) {
-      if (id == cmd::kLineTriggerDivider && kind == ModelKind::WideMono) {
-        return cmd::kLineTriggerPreDivider;
-      }
-      return id;
+      return ProfileOf(kind).MeantCommand(id);
     }
   }
   return -1;
 }
 
 void CommandTable::ApplyWideModelOverride() {
-  SetCommandAddress(55, "0x0120C054");
-  SetCommandAddress(56, "0x0120C050");
-  SetCommandAddress(41, "0x01001064");
-  SetCommandAddress(43, "0x0100106C");
+  ApplyAddressMoves(ProfileOf(ModelKind::WideMono));
+}
+
+void CommandTable::ApplyAddressMoves(const ModelProfile& profile) {
+  for (const AddressMove& move : profile.address_moves) {
+    SetCommandAddress(move.command_id, move.address);
+  }
 }
 
 bool CommandTable::IsCommandAvailable(int command_id, ModelKind kind, int ccm_selector_index) {
-  const int id = command_id;
-  switch (kind) {
-    case ModelKind::Mono:
-      return !(id == 26 || InRange(id, 52, 54) || id == 65 || id == 66 || id == 71 ||
-               InRange(id, 79, 91) || InRange(id, 93, 103));
-    case ModelKind::Color:
-      if (id == 26 || InRange(id, 52, 54) || InRange(id, 61, 66) || id == 68 || id == 117 ||
-          id == 118) {
-        return false;
-      }
-      if (InRange(id, 95, 103)) return ccm_selector_index != 0;
-      return true;
-    case ModelKind::WideMono:
-      return !(id == 51 || id == 71 || id == 74 || InRange(id, 79, 91) || InRange(id, 93, 103) ||
-               id == 117 || id == 118);
-    case ModelKind::Unsupported:
-      return false;
-  }
-  return false;
+  return ProfileOf(kind).HasCommand(command_id, ccm_selector_index);
 }
 
 std::string_view CommandTable::FeatureLabel(int command_id) {
   if (command_id < 0 || command_id >= kCount) return {};
-  std::string_view feature = kEntries[command_id].feature;
-  return feature.substr(0, feature.find(" ("));
+  return kEntries[command_id].label;
 }
 
 int CommandTable::FindCommandByLabel(std::string_view label) {

@@ -9,6 +9,8 @@
 
 namespace ctrl {
 
+struct ModelProfile;
+
 // Command ids that other parts name directly.
 namespace cmd {
 inline constexpr int kDeviceType = 0;
@@ -22,10 +24,19 @@ inline constexpr int kUserId = 7;
 inline constexpr int kSensorId = 8;
 inline constexpr int kFpgaVersion = 9;
 inline constexpr int kXmlVersion = 10;
+inline constexpr int kDeviceTemperature = 12;
+inline constexpr int kDeviceVoltage = 14;
 inline constexpr int kDeviceReset = 17;
+inline constexpr int kSensorWidth = 20;
+inline constexpr int kPixelFormat = 24;
+inline constexpr int kExposureTime = 30;
 inline constexpr int kLineTriggerDivider = 51;
 inline constexpr int kLineTriggerPreDivider = 52;
+inline constexpr int kFfcCalFpn = 77;
+inline constexpr int kFfcCalPrnu = 78;
+inline constexpr int kWbCalibMode = 86;
 inline constexpr int kCcmSelector = 94;
+inline constexpr int kFirstCcmCoefficient = 95;  // A11; A12..A33 follow
 inline constexpr int kLutSelector = 105;
 inline constexpr int kLutSave = 106;  // the camera copies its working LUT into flash
 inline constexpr int kLutLoad = 107;  // the camera copies the flash LUT back
@@ -54,7 +65,8 @@ class CommandTable {
   // First entry whose address text equals `text` exactly; on WideMono the shared line-trigger
   // register names the pre divider (52) instead of the divider (51). -1 when nothing matches.
   int FindCommandByAddress(std::string_view text, ModelKind kind) const;
-  // The register moves of the wide models; never undone during a run.
+  // The register moves of a kind (only the wide models move any); never undone during a run.
+  void ApplyAddressMoves(const ModelProfile& profile);
   void ApplyWideModelOverride();
   // Restores the built-in addresses (a fresh run; used by tests).
   void Reset();

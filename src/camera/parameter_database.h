@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,9 @@ class ParameterDatabase {
   // The change protocol of every control handler: set, write what is pending, commit; when the
   // camera does not confirm, the control returns to the camera's value. True when committed.
   bool ApplyChange(int control_id, int32_t value, Command& engine, ControlSetter* controls);
+
+  // The built-in rows, as a fresh run starts with them.
+  static std::span<const ParameterRow> BuiltInRows();
 
   // The register label of a row ("Exposure Time"), for listings.
   static const char* Label(int row_index);

@@ -1,9 +1,11 @@
 #include "lut/lut_table.h"
 
+#include "camera/model_profile.h"
+
 namespace ctrl {
 
 bool IsMonochromeKind(ModelKind kind) {
-  return kind == ModelKind::Mono || kind == ModelKind::WideMono;
+  return ProfileOf(kind).monochrome;
 }
 
 int32_t LutSelectorOfTable(int table_index) {

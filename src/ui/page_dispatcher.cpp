@@ -4,6 +4,9 @@
 #include <initializer_list>
 #include <utility>
 
+#include "camera/control_ids.h"
+#include "camera/feature_catalogue.h"
+#include "camera/model_profile.h"
 #include "camera/notifier.h"
 #include "ui/derived_values.h"
 #include "ui/page_layouts.h"
@@ -11,86 +14,198 @@
 namespace ctrl::ui {
 namespace {
 
-// Control ids the dispatcher names.
-namespace id {
-constexpr int kBinning = 1692;
-constexpr int kOffsetX = 1694;
-constexpr int kOffsetXSpin = 1695;
-constexpr int kWidth = 1696;
-constexpr int kWidthSpin = 1697;
-constexpr int kPixelFormat = 1698;
-constexpr int kTestPattern = 1700;
-constexpr int kLineRate = 1701;
-constexpr int kLineRateSpin = 1702;
-constexpr int kExposure = 1704;
-constexpr int kExposureSpin = 1094;
-constexpr int kBlackLevelMode = 1705;
-constexpr int kBlackLevelSpin = 1707;
-constexpr int kClConfiguration = 1719;
-constexpr int kClClock = 1720;
-constexpr int kTapGeometry = 1721;
-constexpr int kFfcStartXSpin = 1735;
-constexpr int kFfcWidthSpin = 1737;
-constexpr int kLutSelector = 1743;
-constexpr int kLutIndex = 1744;
-constexpr int kLutIndexSpin = 1745;
-constexpr int kLutValue = 1746;
-constexpr int kTemperatureText = 1750;
-constexpr int kVoltageText = 1752;
-constexpr int kLineFrequencyText = 1762;
-constexpr int kPixelSizeText = 1813;
-constexpr int kWbCalibMode = 1851;
-constexpr int kCcmSelector = 1874;
-constexpr int kFirstCoefficient = 1876;
-constexpr int kLineTimeEdit = 1912;
-constexpr int kExposureTimeEdit = 1913;
-}  // namespace id
+using namespace control;
+using F = ModelFeature;
 
-namespace command {
-constexpr int kTemperature = 12;
-constexpr int kVoltage = 14;
-constexpr int kSensorWidth = 20;
-constexpr int kPixelFormat = 24;
-constexpr int kExposureTime = 30;
-constexpr int kWbCalibMode = 86;
-constexpr int kFirstCoefficient = 95;
-}  // namespace command
-
-constexpr int kCoefficientCount = 9;
-constexpr int kWideFfcLimit = 16384;
-constexpr int kFfcLimit = 8192;
-
-// Ids of a profile row: single ids and inclusive ranges of ids.
+// Inclusive range of control ids.
 struct IdSpan {
   int first;
   int last;
 };
 
+// The controls of a feature; the model profile decides whether they are enabled.
 struct EnablingRow {
+  ModelFeature feature;
   std::initializer_list<IdSpan> ids;
-  bool mono;
-  bool color;
-  bool wide_mono;
 };
 
 const EnablingRow kEnabling[] = {
-    {{{1692, 1692}, {1801, 1801}, {1693, 1693}, {1802, 1802}}, true, true, true},
-    {{{1826, 1829}}, false, false, true},
-    {{{1902, 1902}, {1771, 1771}}, true, false, false},
-    {{{1903, 1903}, {1784, 1784}}, true, true, false},
-    {{{1904, 1904}, {1787, 1787}}, true, false, false},
-    {{{1830, 1830}, {1691, 1691}}, true, true, false},
-    {{{1818, 1825}}, false, false, true},
-    {{{1803, 1807}, {1714, 1718}}, true, false, true},
-    {{{1808, 1808}, {1814, 1815}, {1809, 1809}, {1816, 1817}}, false, false, true},
-    {{{1908, 1908}, {1732, 1732}}, true, false, true},
-    {{{1909, 1910}}, false, true, false},
-    {{{1905, 1905}, {1738, 1738}}, true, true, false},
-    {{{1831, 1849}}, false, true, false},
-    {{{1850, 1869}}, false, true, false},
-    {{{1870, 1901}}, false, true, false},
-    {{{1906, 1906}, {1722, 1722}, {1907, 1907}, {1723, 1723}}, true, false, false},
+    {F::kBinning,
+     {{kBinning, kBinning}, {kBinningLabel, kBinningModeLabel}, {kBinningMode, kBinningMode}}},
+    {F::kFieldCount, {{kFieldCountLabel, kFieldResetButton}}},
+    {F::kMeasuredExtTriggerRate,
+     {{kMeasuredExtTriggerRateLabel, kMeasuredExtTriggerRateLabel},
+      {kMeasuredExtTriggerRateText, kMeasuredExtTriggerRateText}}},
+    {F::kInputExtTriggerCount,
+     {{kInputExtTriggerCountLabel, kInputExtTriggerCountLabel},
+      {kInputExtTriggerCountText, kInputExtTriggerCountText}}},
+    {F::kAxiValidCount,
+     {{kAxiValidCountLabel, kAxiValidCountLabel}, {kAxiValidCountText, kAxiValidCountText}}},
+    {F::kLineTriggerDivider,
+     {{kLineTriggerDividerLabel, kLineTriggerDividerLabel},
+      {kLineTriggerDivider, kLineTriggerDivider}}},
+    {F::kLineTriggerChain, {{kLineTriggerPreDividerLabel, kLineTriggerPostDividerSpin}}},
+    {F::kTdi, {{kTdiGroup, kTdiRowDirectionLabel}, {kTdiStage, kTdiRowDirection}}},
+    {F::kFieldGains, {{kField1GainLabel, kField2GainLabel}, {kField1Gain, kField2GainSpin}}},
+    {F::kFfcSampleFrames,
+     {{kFfcSampleFramesLabel, kFfcSampleFramesLabel}, {kFfcSampleFrames, kFfcSampleFrames}}},
+    {F::kAwbLink, {{kAwbLinkLabel, kAwbLink}}},
+    {F::kFfcCalAlgorithm,
+     {{kFfcCalAlgorithmLabel, kFfcCalAlgorithmLabel}, {kFfcCalAlgorithm, kFfcCalAlgorithm}}},
+    {F::kColourCorrection, {{kColourSkewGroup, kScParameterSpin}}},
+    {F::kWhiteBalance, {{kWhiteBalanceGroup, kRefreshPrnuWbGainButton}}},
+    {F::kColourMatrix, {{kColourTransformGroup, kLastCcmCoefficientSpin}}},
+    {F::kClValidSignals,
+     {{kClFvalLabel, kClFvalLabel}, {kClFval, kClDval}, {kClDvalLabel, kClDvalLabel}}},
 };
+
+// What a follow-up does after a control changed, in order.
+enum class Step {
+  kBinningRanges,
+  kBlackLevelRange,
+  kShowPixelSize,
+  kShowLineTiming,
+  kShowExposureTime,
+  kRereadExposure,  // the camera may shorten the exposure to fit a new line time
+  kLutSelectorChanged,
+  kLutValueRead,
+  kOnePushWhiteBalance,
+  kColourMatrix,
+  kReread,            // reads `control` from the camera and shows it
+  kRereadAndConfirm,  // the same, then takes every shown value as the camera's
+};
+
+struct FollowUpStep {
+  Step step;
+  int control = 0;
+};
+
+// The reads and displays that follow a change of a control (its spin counts as the control).
+struct FollowUpRow {
+  int control;
+  std::initializer_list<FollowUpStep> steps;
+};
+
+const FollowUpRow kFollowUps[] = {
+    {kBinning,
+     {{Step::kBinningRanges},
+      {Step::kReread, kWidth},
+      {Step::kRereadAndConfirm, kOffsetX},
+      {Step::kRereadAndConfirm, kLineRate},
+      {Step::kShowLineTiming}}},
+    {kPixelFormat,
+     {{Step::kShowPixelSize},
+      {Step::kReread, kClConfiguration},
+      {Step::kReread, kTapGeometry},
+      {Step::kRereadAndConfirm, kLineRate},
+      {Step::kShowLineTiming}}},
+    {kBlackLevelMode, {{Step::kBlackLevelRange}}},
+    {kClConfiguration,
+     {{Step::kReread, kTapGeometry},
+      {Step::kReread, kPixelFormat},
+      {Step::kRereadAndConfirm, kLineRate},
+      {Step::kShowLineTiming}}},
+    {kClClockFrequency, {{Step::kRereadAndConfirm, kLineRate}, {Step::kShowLineTiming}}},
+    {kTapGeometry,
+     {{Step::kReread, kClConfiguration},
+      {Step::kReread, kPixelFormat},
+      {Step::kRereadAndConfirm, kLineRate},
+      {Step::kShowLineTiming}}},
+    {kLutSelector, {{Step::kLutSelectorChanged}}},
+    {kWbCalibMode, {{Step::kOnePushWhiteBalance}}},
+    {kCcmSelector, {{Step::kColourMatrix}}},
+    {kOffsetX, {{Step::kRereadAndConfirm, kOffsetX}}},
+    {kWidth,
+     {{Step::kRereadAndConfirm, kWidth},
+      {Step::kRereadAndConfirm, kLineRate},
+      {Step::kShowLineTiming}}},
+    {kLineRate, {{Step::kRereadExposure}}},
+    {kExposureTime, {{Step::kShowExposureTime}}},
+    {kLutIndex, {{Step::kLutValueRead}}},
+};
+
+// What a push button does.
+enum class ButtonAction {
+  kShowTerminal,
+  kTerminateAndReset,  // asks first
+  kOpenLutEditor,
+  kWrite,    // writes 1 to the button's command
+  kLutLoad,  // writes 1 to LUT load, then shows the LUT value at the index
+  kRead,     // reads the commands of readout texts and shows them
+};
+
+// Which message a write shows.
+enum class Report { kNone, kErrorOnly, kResult };
+
+// A readout a button reads: the command of a text on the pages, on the kinds that have it.
+struct ButtonRead {
+  int command;
+  uint32_t feature = 0;  // a ModelFeature; 0 for every kind
+};
+
+struct ButtonRow {
+  int button;
+  ButtonAction action;
+  Report report = Report::kNone;
+  int timeout_ms = 0;  // 0: the command's own write time-out
+  // kRead: the readouts in order; with `chained`, a read that fails ends the button's reads.
+  std::initializer_list<ButtonRead> reads = {};
+  bool chained = false;
+};
+
+const ButtonRow kButtons[] = {
+    {kTerminalButton, ButtonAction::kShowTerminal},
+    {kCameraResetButton, ButtonAction::kTerminateAndReset},
+    {kDeviceResetButton, ButtonAction::kTerminateAndReset},
+    {kOpenLutTableButton, ButtonAction::kOpenLutEditor},
+    {kTemperatureReadButton, ButtonAction::kRead, Report::kNone, 0, {{cmd::kDeviceTemperature}}},
+    {kVoltageReadButton, ButtonAction::kRead, Report::kNone, 0, {{cmd::kDeviceVoltage}}},
+    {kFfcUserSetLoadButton, ButtonAction::kWrite},
+    {kFfcCalFpnButton, ButtonAction::kWrite, Report::kResult},
+    {kFfcCalPrnuButton, ButtonAction::kWrite, Report::kResult},
+    // "Load" and "Save" act on the registers their names say (LUT load and LUT save), never
+    // the other way round: a swapped Save would overwrite the working LUT with the flash copy.
+    {kLutLoadButton, ButtonAction::kLutLoad},
+    {kLutSaveButton, ButtonAction::kWrite, Report::kErrorOnly},
+    {kLineTimeLimitsButton, ButtonAction::kRead, Report::kNone, 0, {{35}, {36}}, true},
+    {kExposureLimitsButton, ButtonAction::kRead, Report::kNone, 0, {{32}, {33}}, true},
+    {kMeasuredRatesButton,
+     ButtonAction::kRead,
+     Report::kNone,
+     0,
+     {{37}, {38, static_cast<uint32_t>(F::kMeasuredExtTriggerRate)}},
+     true},
+    {kMeasuredExposureButton, ButtonAction::kRead, Report::kNone, 0, {{31}}},
+    {kExtTriggerDroppedClearButton, ButtonAction::kWrite, Report::kErrorOnly},
+    {kExtTriggerCountClearButton, ButtonAction::kWrite, Report::kErrorOnly},
+    {kCounterReadButton,
+     ButtonAction::kRead,
+     Report::kNone,
+     0,
+     {{39},
+      {41},
+      {43, static_cast<uint32_t>(F::kInputExtTriggerCount)},
+      {44},
+      {45},
+      {46, static_cast<uint32_t>(F::kAxiValidCount)},
+      {47}}},
+    {kLvdsRetrainingButton, ButtonAction::kWrite, Report::kErrorOnly},
+    {kRefreshDeviceStateButton, ButtonAction::kWrite, Report::kErrorOnly},
+    {kFieldResetButton, ButtonAction::kWrite},
+    {kRefreshPrnuWbGainButton, ButtonAction::kWrite, Report::kResult, kDefaultTimeoutMs},
+};
+
+// The page control a command is shown in or driven by, of the given kind; nullptr when none.
+const ControlLayout* ControlOfCommand(int command_id, ControlKind kind) {
+  for (const PageLayout& page : PageLayouts()) {
+    for (const GroupLayout& group : page.groups) {
+      for (const ControlLayout& control : group.controls) {
+        if (control.command == command_id && control.kind == kind) return &control;
+      }
+    }
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -222,8 +337,8 @@ bool PageDispatcher::OperatorChangedText(int edit_id) const {
 
 void PageDispatcher::CommitEdit(int edit_id) {
   if (!OperatorChangedText(edit_id)) return;
-  if (edit_id == id::kLineTimeEdit) return CommitLineTimeEdit();
-  if (edit_id == id::kExposureTimeEdit) return CommitExposureTimeEdit();
+  if (edit_id == control::kLineTimeEdit) return CommitLineTimeEdit();
+  if (edit_id == control::kExposureTimeEdit) return CommitExposureTimeEdit();
   const int spin_id = controls_.SpinOfEdit(edit_id);
   if (spin_id == 0) return;
 
@@ -274,7 +389,7 @@ bool PageDispatcher::StepSpin(int spin_id, int step) {
       controls_.SetSpinPosition(spin_id, database_.GetSynchronisedValue(edit_id));
     }
   }
-  FollowUp(spin_id);
+  FollowUp(edit_id != 0 ? edit_id : spin_id);
   return moved;
 }
 
@@ -311,140 +426,110 @@ void PageDispatcher::RefreshAndConfirm(int control_id) {
 }
 
 void PageDispatcher::FollowUp(int control_id) {
-  switch (control_id) {
-    case id::kBinning:
-      UpdateBinningRanges();
-      RefreshControl(id::kWidth);
-      RefreshAndConfirm(id::kOffsetX);
-      RefreshAndConfirm(id::kLineRate);
-      ShowLineTiming();
-      break;
-    case id::kPixelFormat:
-      ShowPixelSize();
-      RefreshControl(id::kClConfiguration);
-      RefreshControl(id::kTapGeometry);
-      RefreshAndConfirm(id::kLineRate);
-      ShowLineTiming();
-      break;
-    case id::kBlackLevelMode:
-      UpdateBlackLevelRange();
-      break;
-    case id::kClConfiguration:
-      RefreshControl(id::kTapGeometry);
-      RefreshControl(id::kPixelFormat);
-      RefreshAndConfirm(id::kLineRate);
-      ShowLineTiming();
-      break;
-    case id::kClClock:
-      RefreshAndConfirm(id::kLineRate);
-      ShowLineTiming();
-      break;
-    case id::kTapGeometry:
-      RefreshControl(id::kClConfiguration);
-      RefreshControl(id::kPixelFormat);
-      RefreshAndConfirm(id::kLineRate);
-      ShowLineTiming();
-      break;
-    case id::kLutSelector:
+  const auto row = std::find_if(std::begin(kFollowUps), std::end(kFollowUps),
+                                [&](const FollowUpRow& r) { return r.control == control_id; });
+  if (row == std::end(kFollowUps)) return;
+  for (const FollowUpStep& step : row->steps) RunStep(static_cast<int>(step.step), step.control);
+}
+
+void PageDispatcher::RunStep(int step, int control_id) {
+  switch (static_cast<Step>(step)) {
+    case Step::kBinningRanges:
+      return UpdateBinningRanges();
+    case Step::kBlackLevelRange:
+      return UpdateBlackLevelRange();
+    case Step::kShowPixelSize:
+      return ShowPixelSize();
+    case Step::kShowLineTiming:
+      return ShowLineTiming();
+    case Step::kShowExposureTime:
+      return ShowExposureTime();
+    case Step::kRereadExposure:
+      return RereadExposure();
+    case Step::kLutSelectorChanged:
       UpdateLutEditEnabling();
-      if (engine_.device().IsColor()) LutIndexWriteAndValueRead(true);
-      break;
-    case id::kWbCalibMode:
-      CheckOnePushWhiteBalance();
-      break;
-    case id::kCcmSelector:
+      if (ProfileOf(engine_.device()).colour) LutIndexWriteAndValueRead(true);
+      return;
+    case Step::kLutValueRead:
+      return LutIndexWriteAndValueRead(false);
+    case Step::kOnePushWhiteBalance:
+      return CheckOnePushWhiteBalance();
+    case Step::kColourMatrix:
       UpdateColourMatrixEnabling();
-      ReadColourMatrix();
-      break;
-    case id::kOffsetX:
-    case id::kOffsetXSpin:
-      RefreshAndConfirm(id::kOffsetX);
-      break;
-    case id::kWidth:
-    case id::kWidthSpin:
-      RefreshAndConfirm(id::kWidth);
-      RefreshAndConfirm(id::kLineRate);
-      ShowLineTiming();
-      break;
-    case id::kLineRate:
-    case id::kLineRateSpin:
-      RereadExposure();
-      break;
-    case id::kExposure:
-    case id::kExposureSpin:
-      ShowExposureTime();
-      break;
-    case id::kLutIndex:
-    case id::kLutIndexSpin:
-      LutIndexWriteAndValueRead(false);
-      break;
-    default:
-      break;
+      return ReadColourMatrix();
+    case Step::kReread:
+      RefreshControl(control_id);
+      return;
+    case Step::kRereadAndConfirm:
+      return RefreshAndConfirm(control_id);
   }
 }
 
 void PageDispatcher::UpdateBinningRanges() {
   int32_t sensor_width = 0;
-  if (!engine_.ReadCommand(command::kSensorWidth, sensor_width, kDefaultTimeoutMs)) return;
-  const int32_t min_width = controls_.Selection(id::kBinning) == 0 ? 64 : 32;
-  controls_.SetSpinRange(id::kWidthSpin, min_width, sensor_width);
-  controls_.SetSpinRange(id::kOffsetXSpin, 0, sensor_width - min_width);
+  if (!engine_.ReadCommand(cmd::kSensorWidth, sensor_width, kDefaultTimeoutMs)) return;
+  const int32_t min_width = controls_.Selection(control::kBinning) == 0 ? 64 : 32;
+  controls_.SetSpinRange(control::kWidthSpin, min_width, sensor_width);
+  controls_.SetSpinRange(control::kOffsetXSpin, 0, sensor_width - min_width);
 }
 
 void PageDispatcher::UpdateBlackLevelRange() {
-  const int32_t min = controls_.Selection(id::kBlackLevelMode) == 0 ? -4095 : 0;
-  controls_.SetSpinRange(id::kBlackLevelSpin, min, 4095);
+  const int32_t min = controls_.Selection(control::kBlackLevelMode) == 0 ? -4095 : 0;
+  controls_.SetSpinRange(control::kBlackLevelSpin, min, 4095);
 }
 
 void PageDispatcher::UpdateLutEditEnabling() {
-  const bool enabled = engine_.device().IsColor() || controls_.Selection(id::kLutSelector) == 0;
-  controls_.SetEnabled(id::kLutIndex, enabled);
-  controls_.SetEnabled(id::kLutValue, enabled);
+  const bool enabled =
+      ProfileOf(engine_.device()).colour || controls_.Selection(control::kLutSelector) == 0;
+  controls_.SetEnabled(control::kLutIndex, enabled);
+  controls_.SetEnabled(control::kLutValue, enabled);
 }
 
 void PageDispatcher::LutIndexWriteAndValueRead(bool write_index) {
-  if (engine_.device().IsMonochrome() && controls_.Selection(id::kLutSelector) != 0) return;
+  if (ProfileOf(engine_.device()).monochrome && controls_.Selection(control::kLutSelector) != 0) {
+    return;
+  }
   if (write_index) {
     // The result does not matter: the value read below shows what the camera has.
-    engine_.WriteCommand(cmd::kLutIndex, LeadingInteger(controls_.Text(id::kLutIndex)),
+    engine_.WriteCommand(cmd::kLutIndex, LeadingInteger(controls_.Text(control::kLutIndex)),
                          kDefaultTimeoutMs);
   }
   int32_t value = 0;
   if (!engine_.ReadCommand(cmd::kLutValue, value, kDefaultTimeoutMs)) return;
-  ShowText(id::kLutValue, FormatInteger(value));
-  database_.SetDataValue(id::kLutValue, value);
+  ShowText(control::kLutValue, FormatInteger(value));
+  database_.SetDataValue(control::kLutValue, value);
   database_.CommitAll();
 }
 
 void PageDispatcher::CheckOnePushWhiteBalance() {
-  if (controls_.Selection(id::kWbCalibMode) != 1) return;
+  if (controls_.Selection(control::kWbCalibMode) != 1) return;
   // Give the camera time to run the calibration before asking whether it finished.
   clock_.SleepUntilUs(clock_.NowUs() + 100'000);
   int32_t mode = 0;
-  if (!engine_.ReadCommand(command::kWbCalibMode, mode, kDefaultTimeoutMs) || mode != 0) return;
-  database_.SetDataValue(id::kWbCalibMode, 0);
-  ShowValue(id::kWbCalibMode, 0);
-  RefreshControl(1854);
-  RefreshControl(1857);
-  RefreshControl(1860);
+  if (!engine_.ReadCommand(cmd::kWbCalibMode, mode, kDefaultTimeoutMs) || mode != 0) return;
+  database_.SetDataValue(control::kWbCalibMode, 0);
+  ShowValue(control::kWbCalibMode, 0);
+  RefreshControl(control::kWbRedGain);
+  RefreshControl(control::kWbBlueGain);
+  RefreshControl(control::kWbGreenGain);
   database_.CommitAll();
 }
 
 void PageDispatcher::UpdateColourMatrixEnabling() {
-  if (!engine_.device().IsColor()) return;
-  const bool enabled = controls_.Selection(id::kCcmSelector) != 0;
-  for (int i = 0; i < kCoefficientCount; ++i) {
-    controls_.SetEnabled(id::kFirstCoefficient + 3 * i, enabled);
-    controls_.SetEnabled(id::kFirstCoefficient + 3 * i + 1, enabled);
+  if (!ProfileOf(engine_.device()).colour) return;
+  const bool enabled = controls_.Selection(control::kCcmSelector) != 0;
+  for (int i = 0; i < control::kCcmCoefficientCount; ++i) {
+    controls_.SetEnabled(control::CcmCoefficient(i), enabled);
+    controls_.SetEnabled(control::CcmCoefficientSpin(i), enabled);
   }
 }
 
 void PageDispatcher::ReadColourMatrix() {
-  if (controls_.Selection(id::kCcmSelector) == 0) return;
-  for (int i = 0; i < kCoefficientCount; ++i) {
+  if (controls_.Selection(control::kCcmSelector) == 0) return;
+  for (int i = 0; i < control::kCcmCoefficientCount; ++i) {
     int32_t value = 0;
-    if (!engine_.ReadCommand(command::kFirstCoefficient + i, value, kDefaultTimeoutMs)) continue;
-    const int edit_id = id::kFirstCoefficient + 3 * i;
+    if (!engine_.ReadCommand(cmd::kFirstCcmCoefficient + i, value, kDefaultTimeoutMs)) continue;
+    const int edit_id = control::CcmCoefficient(i);
     ShowText(edit_id, FormatInteger(value));
     database_.SetDataValue(edit_id, value);
   }
@@ -454,7 +539,7 @@ void PageDispatcher::ReadColourMatrix() {
 // ---- Model profile and dependent ranges ----
 
 int PageDispatcher::CcmSelectorIndex() const {
-  return database_.GetDataValue(id::kCcmSelector);
+  return database_.GetDataValue(control::kCcmSelector);
 }
 
 bool PageDispatcher::IsCommandAvailable(int command_id) const {
@@ -477,19 +562,18 @@ void PageDispatcher::InitialiseSpinRanges() {
 void PageDispatcher::ApplyModelProfile() {
   const ModelKind kind = engine_.device().kind;
   if (kind == ModelKind::Unsupported) return;
-  if (kind == ModelKind::WideMono) engine_.table().ApplyWideModelOverride();
+  const ModelProfile& profile = ProfileOf(kind);
+  engine_.table().ApplyAddressMoves(profile);
   ApplyProfileEnabling(kind);
   ApplyProfileItems(kind);
-  const int32_t limit = kind == ModelKind::WideMono ? kWideFfcLimit : kFfcLimit;
-  controls_.SetSpinRange(id::kFfcStartXSpin, 0, limit);
-  controls_.SetSpinRange(id::kFfcWidthSpin, 16, limit);
+  const int32_t limit = profile.ffc_area_limit;
+  controls_.SetSpinRange(control::kFfcCalAreaStartXSpin, 0, limit);
+  controls_.SetSpinRange(control::kFfcCalAreaWidthSpin, 16, limit);
 }
 
 void PageDispatcher::ApplyProfileEnabling(ModelKind kind) {
   for (const EnablingRow& row : kEnabling) {
-    const bool on = kind == ModelKind::Mono    ? row.mono
-                    : kind == ModelKind::Color ? row.color
-                                               : row.wide_mono;
+    const bool on = ProfileOf(kind).Has(row.feature);
     for (const IdSpan& span : row.ids) {
       for (int control_id = span.first; control_id <= span.last; ++control_id) {
         if (controls_.HasControl(control_id)) controls_.SetEnabled(control_id, on);
@@ -498,58 +582,14 @@ void PageDispatcher::ApplyProfileEnabling(ModelKind kind) {
   }
 }
 
-namespace {
-
-void RemoveItem(std::vector<ProfileItem>& items, std::string_view text) {
-  std::erase_if(items, [text](const ProfileItem& item) { return item.text == text; });
-}
-
-void InsertItem(std::vector<ProfileItem>& items, size_t index, std::string text, int32_t value) {
-  index = std::min(index, items.size());
-  items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), {std::move(text), value});
-}
-
-}  // namespace
-
 std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number) {
-  constexpr int32_t kRgb8 = 0x02180014;
-  constexpr int32_t kColorBar = 7;
-  constexpr int32_t kGeometry1x1 = 1;
-
   const ControlLayout* layout = FindControlLayout(combo_id);
   if (layout == nullptr || kind == ModelKind::Unsupported) return {};
+  const Feature* feature = FeatureOfCommand(layout->command);
+  if (feature == nullptr || !ItemsDependOnKind(*feature)) return {};
   std::vector<ProfileItem> items;
-  for (const ComboItem& item : layout->items) items.push_back({std::string(item.text), item.value});
-
-  const bool color = kind == ModelKind::Color;
-  const bool wide = kind == ModelKind::WideMono;
-  switch (combo_id) {
-    case id::kPixelFormat:
-      if (color) {
-        RemoveItem(items, "Mono10P");
-        RemoveItem(items, "Mono12P");
-        InsertItem(items, 1, "RGB8", kRgb8);
-      } else if (wide && version_number >= 200) {
-        RemoveItem(items, "Mono12P");
-      }
-      break;
-    case id::kTestPattern:
-      if (color) InsertItem(items, 5, "ColorBar", kColorBar);
-      break;
-    case id::kLutSelector:
-      if (color) items = {{"Green", 0}, {"Blue", 0}, {"Red", 0}};
-      break;
-    case id::kClConfiguration:
-      if (color || wide) RemoveItem(items, "Full");
-      break;
-    case id::kTapGeometry:
-      if (color) {
-        RemoveItem(items, "Geometry_1X8");
-        InsertItem(items, 0, "Geometry_1X1 ", kGeometry1x1);
-      }
-      break;
-    default:
-      return {};
+  for (const ComboItem& item : ComboItems(layout->command, kind, version_number)) {
+    items.push_back({std::string(item.text), item.value});
   }
   return items;
 }
@@ -578,10 +618,15 @@ void PageDispatcher::ReplaceItems(int combo_id, const std::vector<ProfileItem>& 
 }
 
 void PageDispatcher::ApplyProfileItems(ModelKind kind) {
-  // Each kind's lists come from the page's lists, never from the previous kind's.
-  for (int combo_id : {id::kPixelFormat, id::kTestPattern, id::kLutSelector, id::kClConfiguration,
-                       id::kTapGeometry}) {
-    ReplaceItems(combo_id, ProfileItems(combo_id, kind, engine_.device().version_number));
+  // Each kind's lists come from the catalogue, never from the previous kind's.
+  for (const PageLayout& page : PageLayouts()) {
+    for (const GroupLayout& group : page.groups) {
+      for (const ControlLayout& control : group.controls) {
+        if (control.kind != ControlKind::kCombo) continue;
+        const auto items = ProfileItems(control.id, kind, engine_.device().version_number);
+        if (!items.empty()) ReplaceItems(control.id, items);
+      }
+    }
   }
 }
 
@@ -600,41 +645,42 @@ double PageDispatcher::TickLength() const {
 }
 
 void PageDispatcher::ShowLineTiming() {
-  const int32_t ticks = database_.GetDataValue(id::kLineRate);
-  ShowText(id::kLineTimeEdit, FormatLineTime(ticks, TickLength()));
-  ShowText(id::kLineFrequencyText, FormatLineFrequency(ticks, TickLength()));
+  const int32_t ticks = database_.GetDataValue(control::kLineRate);
+  ShowText(control::kLineTimeEdit, FormatLineTime(ticks, TickLength()));
+  ShowText(control::kLineFrequencyText, FormatLineFrequency(ticks, TickLength()));
 }
 
 void PageDispatcher::ShowExposureTime() {
-  const int32_t ticks = database_.GetDataValue(id::kExposure);
-  ShowText(id::kExposureTimeEdit, FormatExposureTime(ticks, TickLength()));
+  const int32_t ticks = database_.GetDataValue(control::kExposureTime);
+  ShowText(control::kExposureTimeEdit, FormatExposureTime(ticks, TickLength()));
 }
 
 void PageDispatcher::ShowPixelSize() {
   int32_t pixel_format = 0;
-  if (!engine_.ReadCommand(command::kPixelFormat, pixel_format, kDefaultTimeoutMs)) return;
-  ShowText(id::kPixelSizeText, FormatPixelSize(pixel_format));
+  if (!engine_.ReadCommand(cmd::kPixelFormat, pixel_format, kDefaultTimeoutMs)) return;
+  ShowText(control::kPixelSizeText, FormatPixelSize(pixel_format));
 }
 
 void PageDispatcher::CommitExposureTimeEdit() {
-  const int32_t ticks = TicksFromMicroseconds(controls_.Text(id::kExposureTimeEdit), TickLength());
-  if (ticks != database_.GetSynchronisedValue(id::kExposure)) {
-    ShowValue(id::kExposure, ticks);
-    database_.SetDataValue(id::kExposure, ticks);
-    WriteAndCommit(id::kExposure);
+  const int32_t ticks =
+      TicksFromMicroseconds(controls_.Text(control::kExposureTimeEdit), TickLength());
+  if (ticks != database_.GetSynchronisedValue(control::kExposureTime)) {
+    ShowValue(control::kExposureTime, ticks);
+    database_.SetDataValue(control::kExposureTime, ticks);
+    WriteAndCommit(control::kExposureTime);
   }
   ShowExposureTime();
 }
 
 void PageDispatcher::CommitLineTimeEdit() {
-  const int32_t ticks = TicksFromMicroseconds(controls_.Text(id::kLineTimeEdit), TickLength());
-  if (ticks == database_.GetSynchronisedValue(id::kLineRate)) {
+  const int32_t ticks = TicksFromMicroseconds(controls_.Text(control::kLineTimeEdit), TickLength());
+  if (ticks == database_.GetSynchronisedValue(control::kLineRate)) {
     ShowLineTiming();
     return;
   }
-  ShowValue(id::kLineRate, ticks);
-  database_.SetDataValue(id::kLineRate, ticks);
-  WriteAndCommit(id::kLineRate);
+  ShowValue(control::kLineRate, ticks);
+  database_.SetDataValue(control::kLineRate, ticks);
+  WriteAndCommit(control::kLineRate);
   RereadExposure();
 }
 
@@ -642,9 +688,9 @@ void PageDispatcher::RereadExposure() {
   ShowLineTiming();
   // The camera may shorten the exposure to fit the new line time.
   int32_t exposure = 0;
-  if (engine_.ReadCommand(command::kExposureTime, exposure, kDefaultTimeoutMs)) {
-    ShowValue(id::kExposure, exposure);
-    database_.SetDataValue(id::kExposure, exposure);
+  if (engine_.ReadCommand(cmd::kExposureTime, exposure, kDefaultTimeoutMs)) {
+    ShowValue(control::kExposureTime, exposure);
+    database_.SetDataValue(control::kExposureTime, exposure);
     database_.CommitAll();
   }
   ShowExposureTime();
@@ -657,116 +703,59 @@ void PageDispatcher::TerminateAndReset() {
           "Are you sure to terminate the Camera Control Tool and reset the camera ?", "Confirm")) {
     return;
   }
-  engine_.WriteCommand(cmd::kDeviceReset, 1, kDeviceResetTimeoutMs);
+  engine_.WriteCommand(cmd::kDeviceReset, 1, WriteTimeoutMs(cmd::kDeviceReset));
   if (host_ != nullptr) host_->CloseAfterReset();
-}
-
-void PageDispatcher::WriteOne(int command_id, int timeout_ms, bool error_box, bool result_box) {
-  const bool ok = engine_.WriteCommand(command_id, 1, timeout_ms);
-  if (ok && result_box) {
-    CurrentNotifier().ShowMessage("Completed", "", MessageIcon::Information);
-  } else if (!ok && (error_box || result_box)) {
-    CurrentNotifier().ShowMessage("Error", "", MessageIcon::Error);
-  }
 }
 
 bool PageDispatcher::ReadInto(int command_id, int text_id) {
   int32_t value = 0;
   if (!engine_.ReadCommand(command_id, value, kDefaultTimeoutMs)) return false;
-  ShowText(text_id, FormatInteger(value));
+  ShowText(text_id, DisplayText(*FeatureOfCommand(command_id), value, engine_.device()));
   return true;
 }
 
 void PageDispatcher::RunButtonAction(int button_id) {
-  switch (button_id) {
-    case 1010:
+  const auto row = std::find_if(std::begin(kButtons), std::end(kButtons),
+                                [&](const ButtonRow& r) { return r.button == button_id; });
+  if (row == std::end(kButtons)) return;
+  const ControlLayout* button = FindControlLayout(button_id);
+  const int command_id = button != nullptr ? button->command : -1;
+  switch (row->action) {
+    case ButtonAction::kShowTerminal:
       if (host_ != nullptr) host_->ShowTerminal();
-      break;
-    case 1012:
-    case 1800:
-      TerminateAndReset();
-      break;
-    case 1132:
+      return;
+    case ButtonAction::kTerminateAndReset:
+      return TerminateAndReset();
+    case ButtonAction::kOpenLutEditor:
       if (host_ != nullptr) host_->OpenLutEditor();
-      break;
-    case 1749: {
-      int32_t raw = 0;
-      if (engine_.ReadCommand(command::kTemperature, raw, kDefaultTimeoutMs)) {
-        ShowText(id::kTemperatureText, FormatTemperature(raw));
-      }
-      break;
-    }
-    case 1751: {
-      int32_t raw = 0;
-      if (engine_.ReadCommand(command::kVoltage, raw, kDefaultTimeoutMs)) {
-        ShowText(id::kVoltageText, FormatVoltage(raw));
-      }
-      break;
-    }
-    case 1754:
-      WriteOne(70, kDefaultTimeoutMs, false, false);
-      break;
-    case 1755:
-      WriteOne(77, kCalibrationTimeoutMs, false, true);
-      break;
-    case 1756:
-      WriteOne(78, kCalibrationTimeoutMs, false, true);
-      break;
-    // "Load" and "Save" act on the registers their names say (LUT load and LUT save), never
-    // the other way round: a swapped Save would overwrite the working LUT with the flash copy.
-    case 1759:
-      if (engine_.WriteCommand(cmd::kLutLoad, 1, kDefaultTimeoutMs)) {
+      return;
+    case ButtonAction::kLutLoad:
+      if (engine_.WriteCommand(command_id, 1, kDefaultTimeoutMs)) {
         LutIndexWriteAndValueRead(true);
       } else {
         CurrentNotifier().ShowMessage("Error", "", MessageIcon::Error);
       }
-      break;
-    case 1760:
-      WriteOne(cmd::kLutSave, kDefaultTimeoutMs, true, false);
-      break;
-    case 1768:
-      if (ReadInto(35, 1764)) ReadInto(36, 1765);
-      break;
-    case 1769:
-      if (ReadInto(32, 1766)) ReadInto(33, 1767);
-      break;
-    case 1773:
-      if (ReadInto(37, 1770) && engine_.device().IsMono()) ReadInto(38, 1771);
-      break;
-    case 1774:
-      ReadInto(31, 1772);
-      break;
-    case 1789:
-      WriteOne(40, kDefaultTimeoutMs, true, false);
-      break;
-    case 1790:
-      WriteOne(42, kDefaultTimeoutMs, true, false);
-      break;
-    case 1791: {
-      const ModelKind kind = engine_.device().kind;
-      ReadInto(39, 1782);
-      ReadInto(41, 1783);
-      if (kind == ModelKind::Mono || kind == ModelKind::Color) ReadInto(43, 1784);
-      ReadInto(44, 1785);
-      ReadInto(45, 1786);
-      if (kind == ModelKind::Mono) ReadInto(46, 1787);
-      ReadInto(47, 1788);
-      break;
+      return;
+    case ButtonAction::kWrite: {
+      const int timeout = row->timeout_ms != 0 ? row->timeout_ms : WriteTimeoutMs(command_id);
+      const bool ok = engine_.WriteCommand(command_id, 1, timeout);
+      if (ok && row->report == Report::kResult) {
+        CurrentNotifier().ShowMessage("Completed", "", MessageIcon::Information);
+      } else if (!ok && row->report != Report::kNone) {
+        CurrentNotifier().ShowMessage("Error", "", MessageIcon::Error);
+      }
+      return;
     }
-    case 1792:
-      WriteOne(16, kDefaultTimeoutMs, true, false);
-      break;
-    case 1810:
-      WriteOne(15, kDefaultTimeoutMs, true, false);
-      break;
-    case 1829:
-      WriteOne(27, kDefaultTimeoutMs, false, false);
-      break;
-    case 1869:
-      WriteOne(78, kDefaultTimeoutMs, false, true);
-      break;
-    default:
-      break;
+    case ButtonAction::kRead: {
+      const ModelProfile& profile = ProfileOf(engine_.device());
+      for (const ButtonRead& read : row->reads) {
+        if (read.feature != 0 && !profile.Has(static_cast<ModelFeature>(read.feature))) continue;
+        const ControlLayout* text = ControlOfCommand(read.command, ControlKind::kText);
+        const bool ok = text != nullptr && ReadInto(read.command, text->id);
+        if (!ok && row->chained) return;
+      }
+      return;
+    }
   }
 }
 

@@ -20,9 +20,8 @@ struct ProfileItem {
   bool operator==(const ProfileItem&) const = default;
 };
 
-// The list a model kind offers in a combo box whose list depends on the kind ("Pixel Format",
-// "Test Pattern", "LUT Selector", "Cl Configuration", "Device Tap Geometry"), built from the
-// page's own list; empty for other combo boxes and for an unsupported kind.
+// The list a model kind offers in a combo box whose catalogue items depend on the kind ("Pixel
+// Format", "Test Pattern", ...); empty for other combo boxes and for an unsupported kind.
 std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number);
 
 // Page actions that need windows the dispatcher does not own.
@@ -82,6 +81,8 @@ class PageDispatcher final : public ControlSetter {
   bool WriteAndCommit(int control_id);
   void Rollback(int control_id);
   void FollowUp(int control_id);
+  // One step of a follow-up (a Step of the follow-up table).
+  void RunStep(int step, int control_id);
   void RefreshAndConfirm(int control_id);
   void SyncSpinFromBuddy(int spin_id);
   // Every text the dispatcher puts into a control goes through here, so that a commit can tell
@@ -106,7 +107,6 @@ class PageDispatcher final : public ControlSetter {
   void ReplaceItems(int combo_id, const std::vector<ProfileItem>& items);
 
   void RunButtonAction(int button_id);
-  void WriteOne(int command_id, int timeout_ms, bool error_box, bool result_box);
   bool ReadInto(int command_id, int text_id);
 
   Command& engine_;

@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "camera/feature_catalogue.h"
 #include "camera/parameter_database.h"
 #include "ui/page_layouts.h"
 
@@ -125,6 +126,31 @@ TEST(PageLayouts, ItemsMatchTheOperatorVisibleExamples) {
   EXPECT_EQ(FindControlLayout(1761)->hidden, true);
   EXPECT_EQ(FindControlLayout(1021)->disabled, true);
   EXPECT_EQ(FindControlLayout(4711), nullptr);
+}
+
+// A page control that drives or shows a command must be described by the catalogue, as what it
+// is on the page: a combo box an enum, a button an action, a readout text a readout.
+TEST(PageLayouts, EveryControlWithACommandHasACatalogueFeatureOfItsKind) {
+  for (const auto& [id, control] : AllControls()) {
+    if (control->command < 0) continue;
+    const Feature* feature = FeatureOfCommand(control->command);
+    ASSERT_NE(feature, nullptr) << id;
+    switch (control->kind) {
+      case ControlKind::kCombo:
+        EXPECT_EQ(feature->kind, FeatureKind::kEnum) << id;
+        break;
+      case ControlKind::kButton:
+        EXPECT_EQ(feature->kind, FeatureKind::kAction) << id;
+        break;
+      case ControlKind::kText:
+      case ControlKind::kReadOnlyEditSpin:
+        EXPECT_EQ(feature->kind, FeatureKind::kReadout) << id;
+        break;
+      default:
+        EXPECT_EQ(feature->kind, FeatureKind::kInteger) << id;
+        break;
+    }
+  }
 }
 
 }  // namespace
