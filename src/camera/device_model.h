@@ -31,7 +31,8 @@ struct DeviceModel {
   bool IsMono() const { return kind == ModelKind::Mono; }
   bool IsColor() const { return kind == ModelKind::Color; }
   bool IsWideMono() const { return kind == ModelKind::WideMono; }
-  bool IsMonochrome() const { return IsMono() || IsWideMono(); }
+  // One LUT and one-column LUT files: the kind's profile says.
+  bool IsMonochrome() const;
 };
 
 }  // namespace ctrl

@@ -81,7 +81,9 @@ class TransportConnection final : public Connection {
     return true;
   }
 
-  ByteChannel& channel() override { return channel_; }
+  ByteChannel& channel() override {
+    return channel_;
+  }
 
  private:
   SystemTransports transports_;

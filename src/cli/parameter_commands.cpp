@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "camera/bulk_read.h"
+#include "camera/feature_catalogue.h"
 #include "camera/identity.h"
+#include "camera/model_profile.h"
 #include "camera/parameter_database.h"
 #include "cli/arguments.h"
 #include "cli/display_text.h"
@@ -29,21 +31,8 @@ std::string Hex8(uint32_t reg) {
 }
 
 bool IsTextCommand(int command_id) {
-  return command_id >= cmd::kVendorName && command_id <= cmd::kXmlVersion;
-}
-
-std::string KindName(ModelKind kind) {
-  switch (kind) {
-    case ModelKind::Mono:
-      return "monochrome";
-    case ModelKind::Color:
-      return "colour";
-    case ModelKind::WideMono:
-      return "wide monochrome";
-    case ModelKind::Unsupported:
-      return "unsupported";
-  }
-  return "unsupported";
+  const Feature* feature = FeatureOfCommand(command_id);
+  return feature != nullptr && feature->kind == FeatureKind::kText;
 }
 
 template <typename Number, typename ToText>
@@ -155,7 +144,7 @@ int IdentifyCommand(Session& session) {
   for (const auto& [label, value] : fields) {
     if (!value) unread.push_back(label);
   }
-  fields.emplace_back("Model Kind", KindName(kind));
+  fields.emplace_back("Model Kind", std::string(ProfileOf(kind).name));
   std::ostream& out = session.out();
   if (session.json()) {
     Json json = Json::object();
@@ -221,9 +210,7 @@ int SetCommand(Session& session, const SetArguments& arguments) {
     session.err() << "\"" << arguments.value << "\" is not a 32-bit integer.\n";
     return kExitUsage;
   }
-  int timeout = command_id == cmd::kDeviceReset ? kDeviceResetTimeoutMs : kDefaultTimeoutMs;
-  if (command_id == 77 || command_id == 78) timeout = kCalibrationTimeoutMs;
-  if (!session.engine().WriteRegister(target->reg, value, timeout)) {
+  if (!session.engine().WriteRegister(target->reg, value, WriteTimeoutMs(command_id))) {
     session.err() << "The camera did not accept " << value << " for " << target->label << ".\n";
     return kExitCamera;
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "camera/model_profile.h"
 #include "cli/display_text.h"
 
 namespace ctrl::cli {
@@ -61,7 +62,7 @@ bool Session::Identify() {
     err_ << "Nothing was done: this command needs a supported model.\n";
     return false;
   }
-  if (engine_->device().IsWideMono()) table_.ApplyWideModelOverride();
+  table_.ApplyAddressMoves(ProfileOf(engine_->device()));
   return true;
 }
 
