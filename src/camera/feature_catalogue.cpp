@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 
+#include "camera/baud_rates.h"
 #include "camera/command_engine.h"
 #include "camera/command_table.h"
 #include "camera/model_profile.h"
@@ -73,8 +74,13 @@ constexpr EnumItem kTapGeometries[] = {{"Geometry_1X1 ", 1, k::kColor},
                                        {"Geometry_1X3", 3},
                                        {"Geometry_1X8", 8, k::kMonochrome},
                                        {"Geometry_1X10", 10}};
-constexpr EnumItem kBaudRates[] = {
-    {"BAUDRATE_9600", 1}, {"BAUDRATE_115200", 16}, {"BAUDRATE_460800", 64}};
+constexpr std::array<EnumItem, kBaudRates.size()> kBaudRateItems = [] {
+  std::array<EnumItem, kBaudRates.size()> items{};
+  for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
+    items[i] = {kBaudRates[i].item_name, static_cast<int32_t>(kBaudRates[i].code)};
+  }
+  return items;
+}();
 
 // ---- Rows ----
 
@@ -224,7 +230,7 @@ constexpr Feature kFeatures[] = {
     Enum(116, kTapGeometries, "How pixels of a line are spread over the Camera Link taps."),
     Indexed(117, kClValid, "Whether the frame valid signal stays low or follows LVAL."),
     Indexed(118, kClValid, "Whether the data valid signal stays low or follows LVAL."),
-    Enum(119, kBaudRates, "Speed of the camera's serial port; the tool follows it."),
+    Enum(119, kBaudRateItems, "Speed of the camera's serial link."),
     Readout(120, "Data bits of the camera's serial port."),
     Readout(121, "Parity of the camera's serial port."),
     Readout(122, "Stop bits of the camera's serial port."),

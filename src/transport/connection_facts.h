@@ -6,8 +6,10 @@
 #include <optional>
 #include <string_view>
 
-// What a connection can be: the port categories and the baud rates, each described once.
-// The settings store a category and a baud rate as their numbers; everything else asks here.
+#include "camera/baud_rates.h"
+
+// What a connection can be: the port categories (and, from the camera, the baud rates), each
+// described once. The settings store a category as its number; everything else asks here.
 namespace ctrl {
 
 // The number is what the settings store ("CommunicationMode") and the dialog's row.
@@ -40,23 +42,11 @@ inline constexpr int kComPortCount = 16;
 inline constexpr int kClReadTimeoutMs = 10;
 inline constexpr int kClWriteTimeoutMs = 500;
 
-struct BaudRateFacts {
-  int rate;                       // bits per second; what the settings store
-  uint32_t code;  // the camera's "Baud Rate" value and the Camera Link library's rate bit
-  std::string_view display_name;  // the communication dialog's item
-};
-
-// In the dialog's order; the first is the rate every run starts with.
-inline constexpr std::array<BaudRateFacts, 3> kBaudRates = {{
-    {9600, 1, "9600bps"},
-    {115200, 16, "115200bps"},
-    {460800, 64, "460800bps"},
-}};
-inline constexpr int kDefaultBaudRate = kBaudRates[0].rate;
-
 inline constexpr std::size_t kPortCategoryCount = kPortCategories.size();
 
-constexpr int ToInt(PortCategory category) { return static_cast<int>(category); }
+constexpr int ToInt(PortCategory category) {
+  return static_cast<int>(category);
+}
 
 // A category's number is its row in the table: per-category arrays are indexed by it.
 static_assert([] {
@@ -93,27 +83,6 @@ constexpr std::optional<PortCategory> PortCategoryOfCliName(std::string_view nam
     if (facts.cli_name == name) return facts.category;
   }
   return std::nullopt;
-}
-
-// The dialog's row of a rate; 0 (the default rate) for a rate outside the table.
-constexpr int BaudRateIndex(int rate) {
-  for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
-    if (kBaudRates[i].rate == rate) return static_cast<int>(i);
-  }
-  return 0;
-}
-
-// The rate of a dialog row; the default rate for a row outside the table.
-constexpr int BaudRateOfIndex(int index) {
-  return index >= 0 && index < static_cast<int>(kBaudRates.size()) ? kBaudRates[index].rate
-                                                                    : kDefaultBaudRate;
-}
-
-constexpr bool IsSupportedBaudRate(int rate) {
-  for (const BaudRateFacts& facts : kBaudRates) {
-    if (facts.rate == rate) return true;
-  }
-  return false;
 }
 
 }  // namespace ctrl
