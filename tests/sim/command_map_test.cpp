@@ -3,11 +3,15 @@
 // unless its register serves another command of that kind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
 #include "camera/command_table.h"
+#include "camera/feature_catalogue.h"
+#include "camera/model_profile.h"
 #include "sim/camera_model.h"
+#include "sim/register_map.h"
 
 namespace ctrl::sim {
 namespace {
@@ -74,6 +78,37 @@ TEST(SimCommandMap, NoRegisterIsDefinedTwiceForOneKind) {
       EXPECT_EQ(a.kinds & b.kinds, 0) << a.name << " / " << b.name;
     }
   }
+}
+
+// Catches: the catalogue offering an item that the camera of that kind refuses (an operator
+// would pick it and see the change rolled back), or an item list that drifted from the camera's
+// own one. The simulated camera's register map is written independently of the catalogue.
+TEST(SimCommandMap, EveryItemTheCatalogueOffersIsAValueTheCameraTakes) {
+  int checked = 0;
+  for (const std::string& name : ModelNames()) {
+    CameraModel model(name);
+    SCOPED_TRACE(name);
+    const ctrl::ModelKind kind = ToolKind(model.kind());
+    CommandTable table;
+    table.ApplyAddressMoves(ProfileOf(kind));
+    constexpr int kCcmUser1 = 1;
+    for (const Feature& feature : Features()) {
+      if (feature.kind != FeatureKind::kEnum) continue;
+      if (!CommandTable::IsCommandAvailable(feature.command_id, kind, kCcmUser1)) continue;
+      const uint32_t reg = table.GetCommandRegister(feature.command_id);
+      const RegisterInfo* info = FindRegister(reg, model.kind(), nullptr);
+      ASSERT_NE(info, nullptr) << Label(feature);
+      for (const EnumItem& item : ItemsFor(feature, kind, model.device_version_number())) {
+        const bool taken = info->allowed.empty()
+                               ? item.value >= info->min && item.value <= info->max
+                               : std::find(info->allowed.begin(), info->allowed.end(),
+                                           item.value) != info->allowed.end();
+        EXPECT_TRUE(taken) << Label(feature) << " item " << item.name << " = " << item.value;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 100);
 }
 
 }  // namespace
