@@ -62,6 +62,7 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   app.add_option("--baud", options.connection.baud_rate, "Line rate")
       ->check(CLI::IsMember(BaudRates()));
   app.add_flag("--json", options.json, "Machine-readable output (identify, get, dump)");
+  app.add_flag("--raw", options.raw, "Register integers instead of item names (get, set, dump)");
   app.add_flag("--factory", options.factory, "Factory control mode for this run");
 }
 

@@ -68,16 +68,80 @@ std::optional<Target> ResolveTarget(Session& session, const std::string& text) {
   return target;
 }
 
-// Prints a value read: as it is for JSON, `shown` for a person.
-template <typename T>
-void PrintValue(Session& session, const Target& target, const T& value, const std::string& shown) {
+// The catalogue's entry of a command; nullptr for a register outside the command table.
+const Feature* FeatureOf(int command_id) {
+  return command_id >= 0 ? FeatureOfCommand(command_id) : nullptr;
+}
+
+// A register value as an operator reads it: an enum's item name for this camera, else the
+// number. With --raw always the number.
+std::string NamedValue(Session& session, const Feature* feature, int32_t value) {
+  if (!session.raw() && feature != nullptr && feature->kind == FeatureKind::kEnum) {
+    const DeviceModel& device = session.engine().device();
+    const std::string_view name = ItemName(*feature, device.kind, value, device.version_number);
+    if (!name.empty()) return std::string(name);
+  }
+  return std::to_string(value);
+}
+
+// The JSON object of a value read: the integer, its named (and converted) text, its unit.
+Json ValueJson(Session& session, const std::string& label, const std::string& address,
+               const Feature* feature, int32_t value) {
+  Json item = {{"label", label}, {"address", address}, {"value", value}};
+  item["text"] = feature != nullptr ? DisplayText(*feature, value, session.engine().device())
+                                    : std::to_string(value);
+  if (feature != nullptr && !feature->unit.empty()) item["unit"] = std::string(feature->unit);
+  return item;
+}
+
+// Prints a register value read.
+void PrintValue(Session& session, const Target& target, int32_t value) {
+  const Feature* feature = FeatureOf(target.command_id);
   if (session.json()) {
-    session.out() << JsonText(
-                         {{"label", target.label}, {"address", Hex8(target.reg)}, {"value", value}})
+    session.out() << JsonText(ValueJson(session, target.label, Hex8(target.reg), feature, value))
                   << '\n';
   } else {
-    session.out() << shown << '\n';
+    session.out() << NamedValue(session, feature, value) << '\n';
   }
+}
+
+// Prints a text read: as it is for JSON, made safe for a terminal otherwise.
+void PrintText(Session& session, const Target& target, const std::string& text) {
+  if (session.json()) {
+    session.out() << JsonText({{"label", target.label},
+                               {"address", Hex8(target.reg)},
+                               {"value", text},
+                               {"text", text}})
+                  << '\n';
+  } else {
+    session.out() << DisplayText(text) << '\n';
+  }
+}
+
+// The value `set` writes: an item name of this camera (any case) or, with --raw or for
+// parameters without items, a number. Nothing after a message on stderr when neither.
+std::optional<int32_t> ValueToWrite(Session& session, const Target& target,
+                                    const std::string& text) {
+  const Feature* feature = FeatureOf(target.command_id);
+  const bool named = !session.raw() && feature != nullptr && feature->kind == FeatureKind::kEnum;
+  if (named) {
+    const DeviceModel& device = session.engine().device();
+    if (auto value = ItemValue(*feature, device.kind, text, device.version_number)) return value;
+  }
+  int32_t value = 0;
+  if (ParseRegisterValue(text, value)) return value;
+  if (named) {
+    const DeviceModel& device = session.engine().device();
+    session.err() << "\"" << text << "\" is not a value of " << target.label << ". Valid:";
+    const std::vector<EnumItem> items = ItemsFor(*feature, device.kind, device.version_number);
+    for (size_t i = 0; i < items.size(); ++i) {
+      session.err() << (i == 0 ? " " : ", ") << items[i].name;
+    }
+    session.err() << " (or a number).\n";
+  } else {
+    session.err() << "\"" << text << "\" is not a 32-bit integer.\n";
+  }
+  return std::nullopt;
 }
 
 // A value that could not be read: no value in JSON, the reason on stderr.
@@ -180,7 +244,7 @@ int GetCommand(Session& session, const std::string& parameter) {
     if (!engine.ReadText(target->command_id, kIdentityTextBytes, text, kDefaultTimeoutMs)) {
       return PrintUnread(session, *target, "The camera did not answer for " + target->label + ".");
     }
-    PrintValue(session, *target, text, DisplayText(text));
+    PrintText(session, *target, text);
     return kExitOk;
   }
   int32_t value = 0;
@@ -188,7 +252,7 @@ int GetCommand(Session& session, const std::string& parameter) {
     return PrintUnread(session, *target,
                        "The camera did not answer or refused " + target->label + ".");
   }
-  PrintValue(session, *target, value, std::to_string(value));
+  PrintValue(session, *target, value);
   return kExitOk;
 }
 
@@ -205,13 +269,11 @@ int SetCommand(Session& session, const SetArguments& arguments) {
   if (const int field = TextFieldAt(session, target->reg); field >= 0) {
     return SetText(session, field, target->reg, arguments.value);
   }
-  int32_t value = 0;
-  if (!ParseRegisterValue(arguments.value, value)) {
-    session.err() << "\"" << arguments.value << "\" is not a 32-bit integer.\n";
-    return kExitUsage;
-  }
-  if (!session.engine().WriteRegister(target->reg, value, WriteTimeoutMs(command_id))) {
-    session.err() << "The camera did not accept " << value << " for " << target->label << ".\n";
+  const std::optional<int32_t> value = ValueToWrite(session, *target, arguments.value);
+  if (!value) return kExitUsage;
+  if (!session.engine().WriteRegister(target->reg, *value, WriteTimeoutMs(command_id))) {
+    session.err() << "The camera did not accept " << arguments.value << " for " << target->label
+                  << ".\n";
     return kExitCamera;
   }
   return kExitOk;
@@ -236,14 +298,18 @@ int DumpCommand(Session& session) {
     if (!was_read && failed.count(row_index) == 0) continue;
     const std::string label = ParameterDatabase::Label(row_index);
     const std::string address = session.table().GetCommandAddress(rows[i].command_id);
+    const Feature* feature = FeatureOf(rows[i].command_id);
     if (session.json()) {
-      Json item = {{"label", label}, {"address", address}};
-      item["value"] = was_read ? Json(rows[i].current_value) : Json();
-      if (!was_read) item["error"] = kUnread;
-      json.push_back(std::move(item));
+      json.push_back(was_read ? ValueJson(session, label, address, feature, rows[i].current_value)
+                              : Json{{"label", label},
+                                     {"address", address},
+                                     {"value", nullptr},
+                                     {"error", kUnread}});
     } else {
       session.out() << label << std::string(30 - std::min<size_t>(label.size(), 29), ' ') << address
-                    << "  " << (was_read ? std::to_string(rows[i].current_value) : "(not read)")
+                    << "  "
+                    << (was_read ? NamedValue(session, feature, rows[i].current_value)
+                                 : "(not read)")
                     << '\n';
     }
   }
@@ -273,12 +339,16 @@ Subcommand AddSet(CLI::App& app) {
   auto arguments = std::make_shared<SetArguments>();
   CLI::App* parser = app.add_subcommand("set", "Write one parameter by label or register address");
   parser->add_option("parameter", arguments->parameter, "Feature label or address")->required();
-  parser->add_option("value", arguments->value, "Value (decimal or 0x hexadecimal)")->required();
+  parser
+      ->add_option("value", arguments->value,
+                   "Item name (any case) or number (decimal or 0x hexadecimal)")
+      ->required();
   return {parser, [arguments](Session& session) { return SetCommand(session, *arguments); }};
 }
 
 Subcommand AddDump(CLI::App& app) {
-  return {app.add_subcommand("dump", "Read and list every parameter"), DumpCommand};
+  return {app.add_subcommand("dump", "Read and list every parameter with its named value"),
+          DumpCommand};
 }
 
 }  // namespace ctrl::cli

@@ -20,6 +20,7 @@ namespace ctrl::cli {
 struct GlobalOptions {
   ConnectionOptions connection;
   bool json = false;     // machine-readable output
+  bool raw = false;      // register integers instead of item names
   bool factory = false;  // factory control mode for this run
 };
 
@@ -45,6 +46,7 @@ class Session {
 
   const GlobalOptions& options() const { return options_; }
   bool json() const { return options_.json; }
+  bool raw() const { return options_.raw; }
   bool factory() const { return options_.factory; }
   int FactoryMode() const { return options_.factory ? 1 : 0; }
   std::ostream& out() { return out_; }

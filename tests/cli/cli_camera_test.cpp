@@ -257,6 +257,103 @@ TEST(CliCamera, JsonOfUnreadValuesHasNoValue) {
   }
 }
 
+// Catches: values shown or taken as bare register numbers where the camera has item names, an
+// item of another camera kind taken, names that only match in one case, --raw not giving the
+// register's own integer, and a name that is also a number read as the number.
+TEST(CliCamera, EnumValuesAreNamedForTheCamerasKind) {
+  struct Case {
+    std::string model;
+    std::vector<std::string> args;
+    int code;
+    std::string out;   // exact output; for dump a line it must contain
+    uint32_t reg;  // when not 0, the register's value after the run
+    uint32_t holds;
+    std::string err_part;  // a part of stderr
+  };
+  const std::vector<Case> cases = {
+      {"QX-4096TR-PCL", {"get", "Pixel Format"}, kExitOk, "RGB8\n", 0, 0, ""},
+      {"QX-4096TR-PCL", {"--raw", "get", "Pixel Format"}, kExitOk, "35127316\n", 0, 0, ""},
+      {"QX-4096M-PCL", {"get", "Baud Rate"}, kExitOk, "BAUDRATE_9600\n", 0, 0, ""},
+      {"QX-4096M-PCL", {"get", "Exposure Time"}, kExitOk, "4000\n", 0, 0, ""},
+      {"QX-4096M-PCL",
+       {"set", "Pixel Format", "mono10p"},
+       kExitOk,
+       "",
+       sim::reg::kPixelFormat,
+       0x010A0046,
+       ""},
+      {"QX-4096M-PCL",
+       {"set", "pixel format", "0x01080001"},
+       kExitOk,
+       "",
+       sim::reg::kPixelFormat,
+       0x01080001,
+       ""},
+      {"QX-4096TR-PCL",
+       {"set", "Pixel Format", "Mono10P"},
+       kExitUsage,
+       "",
+       sim::reg::kPixelFormat,
+       0x02180014,
+       "Valid: Mono8, RGB8 (or a number)"},
+      {"QX-4096TR-PCL",
+       {"set", "Pixel Format", "RGB9"},
+       kExitUsage,
+       "",
+       sim::reg::kPixelFormat,
+       0x02180014,
+       "\"RGB9\" is not a value of Pixel Format"},
+      // The divider's items are named "1".."8" for the values 0..7: the name wins.
+      {"QX-4096M-PCL",
+       {"set", "Line Trigger Divider", "2"},
+       kExitOk,
+       "",
+       sim::reg::kLineTriggerDivider,
+       1,
+       ""},
+      {"QX-4096M-PCL",
+       {"--raw", "set", "Line Trigger Divider", "2"},
+       kExitOk,
+       "",
+       sim::reg::kLineTriggerDivider,
+       2,
+       ""},
+      {"QX-4096M-PCL",
+       {"--raw", "set", "Line Trigger Divider", "RisingEdge"},
+       kExitUsage,
+       "",
+       sim::reg::kLineTriggerDivider,
+       0,
+       "is not a 32-bit integer"},
+      {"QX-4096TR-PCL", {"dump"}, kExitOk, "0x01401040  RGB8\n", 0, 0, ""},
+      {"QX-4096TR-PCL", {"--raw", "dump"}, kExitOk, "0x01401040  35127316\n", 0, 0, ""},
+      {"QX-4096TR-PCL",
+       {"--json", "get", "Pixel Format"},
+       kExitOk,
+       R"({"label":"Pixel Format","address":"0x01401040","value":35127316,"text":"RGB8"})"
+       "\n",
+       0,
+       0,
+       ""},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera(c.model);
+    const Result r = camera.Run(c.args);
+    std::string what = c.model;
+    for (const std::string& arg : c.args) what += " " + arg;
+    EXPECT_EQ(r.code, c.code) << what << '\n' << r.err;
+    if (c.args.back() == "dump") {
+      EXPECT_NE(r.out.find(c.out), std::string::npos) << what << '\n' << r.out;
+    } else {
+      EXPECT_EQ(r.out, c.out) << what;
+    }
+    if (c.reg != 0) {
+      EXPECT_EQ(camera.model.Peek(c.reg), c.holds) << what;
+    }
+    EXPECT_NE(r.err.find(c.err_part), std::string::npos) << what << '\n' << r.err;
+  }
+}
+
 TEST(CliCamera, JsonCarriesCameraTextAsUtf8) {
   TestCamera camera;
   camera.model.PokeText(sim::reg::kUserId, "Z\xc3\xbcrich");

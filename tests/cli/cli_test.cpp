@@ -59,7 +59,8 @@ TEST(Cli, GetAndSetByLabelOrAddress) {
   EXPECT_EQ(get.out, "4000\n");
   Result by_address = RunCli({"--simulate", "--json", "get", "0x01001010"});
   EXPECT_EQ(by_address.out,
-            "{\"label\":\"Exposure Time\",\"address\":\"0x01001010\",\"value\":4000}\n");
+            "{\"label\":\"Exposure Time\",\"address\":\"0x01001010\",\"value\":4000,"
+            "\"text\":\"50.0000us\",\"unit\":\"us\"}\n");
   Result text = RunCli({"--simulate", "QX-8192M-PCL", "get", "device model name"});
   EXPECT_EQ(text.out, "QX-8192M-PCL\n");
   EXPECT_EQ(RunCli({"--simulate", "set", "Exposure Time", "3000"}).code, kExitOk);
