@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "ctrl_version.h"
 #include "sim/pty/fault_options.h"
 #include "sim/pty/pty_camera_server.h"
 
@@ -18,7 +19,8 @@ namespace {
 
 void PrintUsage() {
   std::fprintf(stderr,
-               "usage: camsim --model MODEL [--link PATH] [--fault NAME[=N]]... [--line-speed]\n"
+               "usage: camsim --model MODEL [--link PATH] [--fault NAME[=N]]... [--line-speed] "
+               "[--version]\n"
                "faults:");
   for (const std::string& name : ctrl::sim::FaultOptionNames()) {
     std::fprintf(stderr, " %s", name.c_str());
@@ -46,6 +48,9 @@ int main(int argc, char** argv) {
     } else if (argument == "--line-speed") {
       options.faults.emulate_line_speed = true;
       options.check_line_rate = true;
+    } else if (argument == "--version") {
+      std::printf("camsim %s\n", CTRL_VERSION);
+      return 0;
     } else if (argument == "--help" || argument == "-h") {
       PrintUsage();
       return 0;

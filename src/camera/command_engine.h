@@ -32,6 +32,7 @@ class Command {
   Command(ByteChannel& channel, Clock& clock, CommandTable& table, OnlineStatusPublisher& status);
 
   void set_trace_sink(TraceSink* sink) { trace_ = sink; }
+  TraceSink* trace_sink() const { return trace_; }
   void set_channel(ByteChannel& channel) { channel_ = &channel; }
   DeviceModel& device() { return device_; }
   const DeviceModel& device() const { return device_; }

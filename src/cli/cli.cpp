@@ -13,6 +13,7 @@
 #include "cli/connection.h"
 #include "cli/session.h"
 #include "cli/subcommands.h"
+#include "ctrl_version.h"
 #include "files/atomic_file.h"
 #include "transport/connection_facts.h"
 
@@ -62,6 +63,10 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   app.add_option("--baud", options.connection.baud_rate, "Line rate")
       ->check(CLI::IsMember(BaudRates()));
   app.add_flag("--json", options.json, "Machine-readable output (identify, get, dump)");
+  app.add_flag("--trace", options.trace,
+               "Print every line sent to and received from the camera on stderr, time-stamped");
+  app.add_option("--log", options.log_file, "Append the same lines to this file");
+  app.set_version_flag("--version", CTRL_VERSION);
   app.add_flag("--raw", options.raw, "Register integers instead of item names (get, set, dump)");
   app.add_flag("--factory", options.factory, "Factory control mode for this run");
 }
@@ -143,6 +148,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
     out << app.help();
+    return kExitOk;
+  } catch (const CLI::CallForVersion&) {
+    out << "ctrltool-cli " << CTRL_VERSION << '\n';
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     err << e.what() << '\n' << "Run with --help for usage.\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "camera/notifier.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "camera/trace_sink.h"
 #include "cli/cli.h"
 #include "cli/connection.h"
 
@@ -21,6 +23,8 @@ struct GlobalOptions {
   ConnectionOptions connection;
   bool json = false;     // machine-readable output
   bool raw = false;      // register integers instead of item names
+  bool trace = false;    // every line on the wire to stderr, time-stamped
+  std::string log_file;  // the same lines appended to this file; none when empty
   bool factory = false;  // factory control mode for this run
 };
 
@@ -65,11 +69,15 @@ class Session {
   const Environment& environment_;
   Clock& clock_;
   std::unique_ptr<Notifier> notifier_;
+  std::unique_ptr<TraceSink> wire_trace_;
   CommandTable table_;
   OnlineStatusPublisher status_;
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<Command> engine_;
 };
+
+// "2026-12-09 14:05:07.042": the --trace and --log time stamp, in UTC.
+std::string WireTimeStamp(std::chrono::system_clock::time_point when);
 
 // The CCM selector as the database last read it, for the bulk reads.
 CcmSelectorIndex CcmFromDatabase(const ParameterDatabase& db);

@@ -20,29 +20,35 @@ namespace {
 constexpr int kTerminalSilenceMs = 1000;
 constexpr int64_t kTerminalReplyLimitMs = 5000;
 
-// Prints the traffic with the terminal's time stamps.
+// Prints the traffic with the terminal's time stamps, and passes it on to the run's own trace
+// (--trace, --log) when there is one.
 class StampedTrace final : public TraceSink {
  public:
-  explicit StampedTrace(std::ostream& out) : out_(out) {}
+  StampedTrace(std::ostream& out, TraceSink* next) : out_(out), next_(next) {}
   void TraceLine(std::string_view line) override {
     out_ << TerminalTimeStamp(std::chrono::system_clock::now()) << DisplayText(line) << '\n'
          << std::flush;
+    if (next_ != nullptr) next_->TraceLine(line);
   }
 
  private:
   std::ostream& out_;
+  TraceSink* next_;
 };
 
-// Shows the engine's traffic for its lifetime.
+// Shows the engine's traffic for its lifetime, then gives the engine its previous sink back.
 class TraceScope {
  public:
-  TraceScope(Command& engine, TraceSink& sink) : engine_(engine) { engine_.set_trace_sink(&sink); }
-  ~TraceScope() { engine_.set_trace_sink(nullptr); }
+  TraceScope(Command& engine, TraceSink& sink) : engine_(engine), previous_(engine.trace_sink()) {
+    engine_.set_trace_sink(&sink);
+  }
+  ~TraceScope() { engine_.set_trace_sink(previous_); }
   TraceScope(const TraceScope&) = delete;
   TraceScope& operator=(const TraceScope&) = delete;
 
  private:
   Command& engine_;
+  TraceSink* previous_;
 };
 
 // Sends `line` with CR LF and waits for the reply to end.
@@ -65,7 +71,7 @@ void Exchange(Session& session, const std::string& line) {
 // a reply ends at the "OK>" prompt or after a second of silence. No input stream, no lines.
 int TerminalCommand(Session& session) {
   const Environment& environment = session.environment();
-  StampedTrace trace(session.out());
+  StampedTrace trace(session.out(), session.engine().trace_sink());
   const TraceScope traced(session.engine(), trace);
   if (environment.in != nullptr) {
     if (environment.input_is_terminal) {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "camera/command_table.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "ctrl_version.h"
 #include "files/atomic_file.h"
 #include "sim/model_kind.h"
 #include "sim/pty/pty_camera_server.h"
@@ -54,7 +56,7 @@ bool ParseOptions(const QStringList& args, Options& options) {
     } else {
       std::fprintf(stderr,
                    "usage: ctrltool [--simulate [MODEL] | --device PATH] [--factory] "
-                   "[--screenshot DIR]\n");
+                   "[--screenshot DIR] [--version]\n");
       return false;
     }
   }
@@ -136,6 +138,13 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Before the application: it needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("ctrltool %s\n", CTRL_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   ctrl::IgnoreFileSizeSignal();
   QApplication::setApplicationDisplayName("QX-4096M_TR-PCL QX-8192M-PCL Control Tool");

@@ -10,12 +10,15 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 
 #include "camera/clock.h"
 #include "cli/cli.h"
 #include "cli/json.h"
+#include "cli/session.h"
+#include "ctrl_version.h"
 #include "sim/camera_model.h"
 #include "sim/front_end.h"
 #include "sim/in_process_channel.h"
@@ -265,8 +268,8 @@ TEST(CliCamera, EnumValuesAreNamedForTheCamerasKind) {
     std::string model;
     std::vector<std::string> args;
     int code;
-    std::string out;   // exact output; for dump a line it must contain
-    uint32_t reg;  // when not 0, the register's value after the run
+    std::string out;  // exact output; for dump a line it must contain
+    uint32_t reg;     // when not 0, the register's value after the run
     uint32_t holds;
     std::string err_part;  // a part of stderr
   };
@@ -352,6 +355,67 @@ TEST(CliCamera, EnumValuesAreNamedForTheCamerasKind) {
     }
     EXPECT_NE(r.err.find(c.err_part), std::string::npos) << what << '\n' << r.err;
   }
+}
+
+// Catches: a wire trace that misses the request or the reply, goes to stdout (where scripts read
+// values), loses earlier runs' lines in the log, or talks to the camera when the log cannot be
+// written; and a time stamp without the date or the milliseconds.
+TEST(CliCamera, TraceAndLogShowTheWire) {
+  const fs::path log = TempPath("wire.log");
+  fs::remove(log);
+  const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  )");
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+    std::string err_part;  // "" for an empty stderr
+    int log_lines_with_request;
+  };
+  const std::string request = "Tx: rd 0x01001010";
+  const std::vector<Case> cases = {
+      {{"--trace", "get", "Exposure Time"}, kExitOk, "4000\n", request, 0},
+      {{"--log", log.string(), "get", "Exposure Time"}, kExitOk, "4000\n", "", 1},
+      {{"--log", log.string(), "--trace", "get", "Exposure Time"}, kExitOk, "4000\n", request, 2},
+      {{"--log", (log / "not-a-folder").string(), "set", "Exposure Time", "3000"},
+       kExitCamera,
+       "",
+       "the log file could not be opened",
+       2},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera;
+    const Result r = camera.Run(c.args);
+    const std::string what = c.args[0] + " " + c.args[1];
+    EXPECT_EQ(r.code, c.code) << what << '\n' << r.err;
+    EXPECT_EQ(r.out, c.out) << what;
+    if (c.err_part.empty()) {
+      EXPECT_EQ(r.err, "") << what;
+    } else {
+      EXPECT_NE(r.err.find(c.err_part), std::string::npos) << what << '\n' << r.err;
+    }
+    if (c.err_part == request) {
+      EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\.\d{3}  Rx: 0x01001010=4000\n)")))
+          << r.err;
+      EXPECT_TRUE(std::regex_search(r.err, stamped)) << r.err;
+    }
+    EXPECT_EQ(camera.channel.writes(), 0) << what;
+    const std::string logged = Contents(log);
+    size_t count = 0;
+    for (size_t at = logged.find(request); at != std::string::npos;
+         at = logged.find(request, at + 1)) {
+      ++count;
+    }
+    EXPECT_EQ(count, static_cast<size_t>(c.log_lines_with_request)) << what << '\n' << logged;
+  }
+  fs::remove(log);
+  EXPECT_EQ(WireTimeStamp(std::chrono::system_clock::time_point(
+                std::chrono::milliseconds(1'765'284'307'042))),
+            "2025-12-09 12:45:07.042");
+  TestCamera camera;
+  const Result version = camera.Run({"--version"});
+  EXPECT_EQ(version.code, kExitOk);
+  EXPECT_EQ(version.out, std::string("ctrltool-cli ") + CTRL_VERSION + "\n");
+  EXPECT_TRUE(camera.channel.requests.empty());
 }
 
 TEST(CliCamera, JsonCarriesCameraTextAsUtf8) {
