@@ -24,6 +24,9 @@ Subcommand AddIdentify(CLI::App& app);
 Subcommand AddGet(CLI::App& app);
 Subcommand AddSet(CLI::App& app);
 Subcommand AddDump(CLI::App& app);
+// What parameters are, from the feature catalogue (describe_commands.cpp).
+Subcommand AddDescribe(CLI::App& app);
+Subcommand AddList(CLI::App& app);
 // Settings files, user sets and the identity texts (settings_commands.cpp).
 Subcommand AddSaveSettings(CLI::App& app);
 Subcommand AddLoadSettings(CLI::App& app);

@@ -418,6 +418,87 @@ TEST(CliCamera, TraceAndLogShowTheWire) {
   EXPECT_TRUE(camera.channel.requests.empty());
 }
 
+// Catches: describe or list showing another kind's items or availability, a listing that
+// writes to the camera (a list must never reset or calibrate), values shown as read
+// that were not, and JSON that does not parse.
+TEST(CliCamera, DescribeAndListSayWhatEachParameterIsOnThisCamera) {
+  struct Case {
+    std::string model;
+    std::vector<std::string> args;
+    int code;
+    std::vector<std::string> out_parts;   // each must be in stdout
+    std::vector<std::string> out_absent;  // none may be
+    uint32_t refused;                     // a register the camera refuses; 0 for none
+  };
+  const std::vector<Case> cases = {
+      {"QX-4096TR-PCL",
+       {"describe", "pixel format"},
+       kExitOk,
+       {"Pixel Format\n", "0x01401040", "items:          Mono8 = 17301505, RGB8 = 35127316\n",
+        "settings file:  yes", "yes (colour)"},
+       {"Mono10P"},
+       0},
+      {"QX-4096M-PCL", {"describe", "CSC Enable"}, kExitOk, {"no (monochrome)"}, {}, 0},
+      {"QX-4096TR-PCL",
+       {"describe", "CCM_A11"},
+       kExitOk,
+       {"when CCM Selector names a user matrix", "-11262 .. 10750"},
+       {},
+       0},
+      {"QX-4096M-PCL",
+       {"describe", "Exposure Time"},
+       kExitOk,
+       {"unit:           us", "camera's range: "},
+       {},
+       0},
+      {"QX-4096M-PCL", {"describe", "No Such Thing"}, kExitUsage, {}, {"address"}, 0},
+      {"QX-4096M-PCL",
+       {"list"},
+       kExitOk,
+       {"Pixel Format                  enum     Mono8\n",
+        "Device Reset                  action   (action)\n"},
+       {"CSC Enable", "(not read)"},
+       0},
+      {"QX-4096M-PCL",
+       {"list", "--all"},
+       kExitOk,
+       {"CSC Enable                    enum     (not on this camera)\n"},
+       {},
+       0},
+      {"QX-4096M-PCL",
+       {"list"},
+       kExitCamera,
+       {"Exposure Time                 integer  (not read)\n"},
+       {},
+       sim::reg::kExposureTime},
+      {"QX-4096TR-PCL",
+       {"--json", "list"},
+       kExitOk,
+       {R"({"label":"Pixel Format","address":"0x01401040","kind":"enum","available":true,)"
+        R"("value":35127316,"text":"RGB8"})"},
+       {},
+       0},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera(c.model);
+    if (c.refused != 0) camera.channel.refused = {c.refused};
+    const Result r = camera.Run(c.args);
+    std::string what = c.model;
+    for (const std::string& arg : c.args) what += " " + arg;
+    EXPECT_EQ(r.code, c.code) << what << '\n' << r.err;
+    for (const std::string& part : c.out_parts) {
+      EXPECT_NE(r.out.find(part), std::string::npos) << what << ": " << part << '\n' << r.out;
+    }
+    for (const std::string& part : c.out_absent) {
+      EXPECT_EQ(r.out.find(part), std::string::npos) << what << ": " << part;
+    }
+    EXPECT_EQ(camera.channel.writes(), 0) << what;
+    if (c.args[0] == "--json") {
+      EXPECT_TRUE(Json::accept(r.out)) << r.out;
+    }
+  }
+}
+
 TEST(CliCamera, JsonCarriesCameraTextAsUtf8) {
   TestCamera camera;
   camera.model.PokeText(sim::reg::kUserId, "Z\xc3\xbcrich");
