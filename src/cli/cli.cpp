@@ -138,10 +138,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   AddGlobalOptions(app, arguments, options);
   app.require_subcommand(1, 1);
   const std::vector<Subcommand> subcommands = {
-      AddIdentify(app), AddGet(app),       AddSet(app),          AddDump(app),
-      AddDescribe(app), AddList(app),      AddSaveSettings(app), AddLoadSettings(app),
-      AddUserSet(app),  AddSetUserId(app), AddSetSerial(app),    AddPorts(app),
-      AddLut(app),      AddTerminal(app),
+      AddIdentify(app),     AddGet(app),     AddSet(app),       AddDump(app),
+      AddDescribe(app),     AddList(app),    AddDiff(app),      AddSaveSettings(app),
+      AddLoadSettings(app), AddUserSet(app), AddSetUserId(app), AddSetSerial(app),
+      AddPorts(app),        AddLut(app),     AddTerminal(app),
   };
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());

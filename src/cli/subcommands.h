@@ -27,6 +27,8 @@ Subcommand AddDump(CLI::App& app);
 // What parameters are, from the feature catalogue (describe_commands.cpp).
 Subcommand AddDescribe(CLI::App& app);
 Subcommand AddList(CLI::App& app);
+// Two settings files, or a file and the camera, compared (diff_command.cpp).
+Subcommand AddDiff(CLI::App& app);
 // Settings files, user sets and the identity texts (settings_commands.cpp).
 Subcommand AddSaveSettings(CLI::App& app);
 Subcommand AddLoadSettings(CLI::App& app);

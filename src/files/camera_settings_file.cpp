@@ -1,7 +1,9 @@
 #include "files/camera_settings_file.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "camera/feature_catalogue.h"
 #include "camera/notifier.h"
 #include "files/atomic_file.h"
 #include "files/bounded_read.h"
@@ -168,6 +170,55 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     CurrentNotifier().ShowMessage(message, "Camera Setting File", MessageIcon::Exclamation);
   }
   if (report != nullptr) *report = counts;
+  return true;
+}
+
+bool ReadSettingsFileValues(const std::string& path, SettingsFileContext& context,
+                            std::vector<SettingsFileValue>& values) {
+  values.clear();
+  FileForReading opened = OpenRegularFileForReading(path, kMaxReadFileBytes);
+  if (opened.result == ReadOpenResult::kTooLarge) {
+    ReportTooLarge(path);
+    return false;
+  }
+  if (opened.result != ReadOpenResult::kOpened) {
+    ReportOpenFailure(path);
+    return false;
+  }
+  PieceReader reader(std::move(opened.file), kMaxPieceLength, false);
+  const ParameterDatabase& db = context.database;
+  const Command& engine = context.engine;
+  // The colour matrix rows follow the file's own CCM Selector line once it has one, as they
+  // follow the camera's selection during a load.
+  int ccm = context.ccm_selector_index ? context.ccm_selector_index() : -1;
+  std::string piece;
+  while (reader.Next(piece)) {
+    if (piece.find_first_of("=?") == std::string::npos) continue;
+    int command_id = -1;
+    std::string name;
+    int32_t value = 0;
+    if (!engine.ParseLine(piece, command_id, name, value)) continue;
+    // Asked of the catalogue first: a register the file may not hold is skipped quietly.
+    const Feature* feature = FeatureOfCommand(command_id);
+    if (feature == nullptr || !InSettingsFile(*feature)) continue;
+    const int control_id = db.ToCtrlId(command_id);
+    if (control_id < 0) continue;
+    if (db.IsFactoryParam(control_id) && context.factory_mode == 0) continue;
+    if (!CommandTable::IsCommandAvailable(command_id, engine.device().kind, ccm)) continue;
+    auto same = std::find_if(values.begin(), values.end(), [&](const SettingsFileValue& known) {
+      return known.command_id == command_id;
+    });
+    if (same != values.end()) {
+      same->value = value;
+    } else {
+      values.push_back({command_id, value});
+    }
+    if (command_id == cmd::kCcmSelector) ccm = value;
+  }
+  if (reader.failed()) {
+    ReportOpenFailure(path);
+    return false;
+  }
   return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "camera/bulk_read.h"
 #include "camera/command_engine.h"
@@ -49,5 +50,18 @@ struct SettingsLoadReport {
 // windows get their messages run every 50 ms of the engine's clock, not once per line.
 bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
                            SettingsLoadReport* report = nullptr);
+
+// One value line of a settings file: the register it names and its value, in file order.
+struct SettingsFileValue {
+  int command_id;
+  int32_t value;
+};
+
+// The values a settings file holds for the connected model, read with the same grammar and the
+// same rules as a load (rows the model has, factory rows only in factory mode), without sending
+// anything. A later line for the same register replaces the earlier one, as a load would leave
+// the camera. False (with the load's message) when the file cannot be read.
+bool ReadSettingsFileValues(const std::string& path, SettingsFileContext& context,
+                            std::vector<SettingsFileValue>& values);
 
 }  // namespace ctrl

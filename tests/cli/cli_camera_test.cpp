@@ -499,6 +499,85 @@ TEST(CliCamera, DescribeAndListSayWhatEachParameterIsOnThisCamera) {
   }
 }
 
+// Catches: diff reporting equal settings as different (line ends, a register written twice),
+// missing a row that only one side has, reading a changed camera as the file, exit codes that
+// are not diff's (0 same, 1 different, 2 trouble), and any write to the camera.
+TEST(CliCamera, DiffComparesSettingsRowByRow) {
+  const fs::path saved = TempPath("diff_saved.cam");
+  const fs::path other = TempPath("diff_other.cam");
+  {
+    TestCamera camera;
+    ASSERT_EQ(camera.Run({"save-settings", saved.string()}).code, kExitOk);
+  }
+  const std::string base = Contents(saved);
+  ASSERT_NE(base.find("0x01001010=4000\n"), std::string::npos);
+  const auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string text = base;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  std::string crlf;
+  for (char ch : base) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  struct Case {
+    std::string name;
+    std::string other_text;  // written to `other` before the run
+    std::vector<std::string> args;
+    uint32_t camera_exposure;  // the camera's Exposure Time during the run
+    int code;
+    std::vector<std::string> out_parts;
+  };
+  const std::string a = saved.string();
+  const std::string b = other.string();
+  const std::vector<Case> cases = {
+      {"file with itself", base, {"diff", a, a}, 4000, 0, {}},
+      {"CR LF copy", crlf, {"diff", a, b}, 4000, 0, {}},
+      {"one value differs",
+       replaced("0x01001010=4000\n", "0x01001010=3000\n"),
+       {"diff", a, b},
+       4000,
+       1,
+       {"Exposure Time"}},
+      {"the later of two lines counts",
+       replaced("0x01001010=4000\n", "0x01001010=3000\n") + "0x01001010=4000\n",
+       {"diff", a, b},
+       4000,
+       0,
+       {}},
+      {"a row only in one file",
+       replaced("0x01401040=17301505\n", ""),
+       {"diff", a, b},
+       4000,
+       1,
+       {"Pixel Format", "(not in " + b + ")"}},
+      {"camera as saved", base, {"diff", "camera", a}, 4000, 0, {}},
+      {"camera changed since", base, {"diff", "camera", a}, 3000, 1, {"Exposure Time"}},
+      {"missing file", base, {"diff", a, b + ".absent"}, 4000, 2, {}},
+      {"json",
+       replaced("0x01001010=4000\n", "0x01001010=3000\n"),
+       {"--json", "diff", a, b},
+       4000,
+       1,
+       {R"("label":"Exposure Time","address":"0x01001010","a":{"value":4000,)",
+        R"("b":{"value":3000,)"}},
+  };
+  for (const Case& c : cases) {
+    WriteFile(other, c.other_text);
+    TestCamera camera;
+    camera.model.Poke(sim::reg::kExposureTime, c.camera_exposure);
+    const Result r = camera.Run(c.args);
+    EXPECT_EQ(r.code, c.code) << c.name << '\n' << r.out << r.err;
+    if (c.code == 0) {
+      EXPECT_EQ(r.out, "") << c.name;
+    }
+    for (const std::string& part : c.out_parts) {
+      EXPECT_NE(r.out.find(part), std::string::npos) << c.name << ": " << part << '\n' << r.out;
+    }
+    EXPECT_EQ(camera.channel.writes(), 0) << c.name;
+  }
+  fs::remove(saved);
+  fs::remove(other);
+}
+
 TEST(CliCamera, JsonCarriesCameraTextAsUtf8) {
   TestCamera camera;
   camera.model.PokeText(sim::reg::kUserId, "Z\xc3\xbcrich");
