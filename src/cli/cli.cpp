@@ -128,6 +128,15 @@ int RunSubcommand(const Subcommand& subcommand, const GlobalOptions& options, st
 
 }  // namespace
 
+std::vector<Subcommand> AddScriptSubcommands(CLI::App& app) {
+  return {
+      AddIdentify(app),     AddGet(app),     AddSet(app),       AddDump(app),
+      AddDescribe(app),     AddList(app),    AddDiff(app),      AddSaveSettings(app),
+      AddLoadSettings(app), AddUserSet(app), AddSetUserId(app), AddSetSerial(app),
+      AddPorts(app),        AddLut(app),
+  };
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const Environment& environment) {
   IgnoreFileSizeSignal();
@@ -137,12 +146,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   GlobalOptions options;
   AddGlobalOptions(app, arguments, options);
   app.require_subcommand(1, 1);
-  const std::vector<Subcommand> subcommands = {
-      AddIdentify(app),     AddGet(app),     AddSet(app),       AddDump(app),
-      AddDescribe(app),     AddList(app),    AddDiff(app),      AddSaveSettings(app),
-      AddLoadSettings(app), AddUserSet(app), AddSetUserId(app), AddSetSerial(app),
-      AddPorts(app),        AddLut(app),     AddTerminal(app),
-  };
+  std::vector<Subcommand> subcommands = AddScriptSubcommands(app);
+  subcommands.push_back(AddTerminal(app));
+  subcommands.push_back(AddShell(app));
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {

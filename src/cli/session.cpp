@@ -86,6 +86,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 Session::~Session() = default;
 
 int Session::Open() {
+  if (engine_) return kExitOk;  // a script's commands share the one connection
   notifier_ = std::make_unique<StreamNotifier>(err_);
   connection_ = environment_.open_connection
                     ? environment_.open_connection(options_.connection, err_)
@@ -108,6 +109,7 @@ int Session::Open() {
 }
 
 bool Session::Identify() {
+  if (identified_) return true;
   if (!engine_->CheckModel()) {
     err_ << "The camera did not answer.\n";
     return false;
@@ -117,6 +119,7 @@ bool Session::Identify() {
     return false;
   }
   table_.ApplyAddressMoves(ProfileOf(engine_->device()));
+  identified_ = true;
   return true;
 }
 

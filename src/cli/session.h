@@ -41,8 +41,8 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Opens the connection the options name; kExitOk or kExitCamera. From here on the core's
-  // messages go to `err`.
+  // Opens the connection the options name (once: later calls keep it); kExitOk or kExitCamera.
+  // From here on the core's messages go to `err`.
   int Open();
   // Identifies the model so addresses and availability follow it. Commands on parameters need a
   // supported model; the model check has already named an unsupported one.
@@ -74,6 +74,7 @@ class Session {
   OnlineStatusPublisher status_;
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<Command> engine_;
+  bool identified_ = false;  // a supported model was found; a script checks it once
 };
 
 // "2026-12-09 14:05:07.042": the --trace and --log time stamp, in UTC.

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli/session.h"
 
@@ -38,6 +42,15 @@ Subcommand AddSetSerial(CLI::App& app);
 // LUT files (lut_command.cpp) and the raw line mode (terminal_command.cpp).
 Subcommand AddLut(CLI::App& app);
 Subcommand AddTerminal(CLI::App& app);
+
+// Many commands over one connection (shell_command.cpp).
+Subcommand AddShell(CLI::App& app);
+// The words of a script line, split as a shell would: blanks separate, '…' is taken as it
+// stands, "…" keeps blanks and takes \" and \\; nothing when a quote is not closed.
+std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);
+// Every subcommand a script line may run: all but terminal and shell, which read the input
+// the script itself comes from (cli.cpp).
+std::vector<Subcommand> AddScriptSubcommands(CLI::App& app);
 
 // The identity texts `set` can name as well as their own subcommands.
 int WriteUserIdText(Session& session, const std::string& text);

@@ -18,6 +18,7 @@
 #include "cli/cli.h"
 #include "cli/json.h"
 #include "cli/session.h"
+#include "cli/subcommands.h"
 #include "ctrl_version.h"
 #include "sim/camera_model.h"
 #include "sim/front_end.h"
@@ -576,6 +577,86 @@ TEST(CliCamera, DiffComparesSettingsRowByRow) {
   }
   fs::remove(saved);
   fs::remove(other);
+}
+
+// Catches: a script that checks the model for every line, goes on after a failed line (or
+// stops with --keep-going), loses the failed line's exit code, runs comments, or splits quoted
+// labels apart.
+TEST(CliCamera, ShellRunsAScriptOverOneConnection) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::string script;
+    int code;
+    std::string out;
+    uint32_t exposure_after;  // the camera's Exposure Time after the run
+  };
+  const std::vector<Case> cases = {
+      {"set then get",
+       {"shell"},
+       "# provisioning\n\n  set \"Exposure Time\" 3000\nget 'exposure time'\n",
+       kExitOk,
+       "3000\n",
+       3000},
+      {"stops at the first failure",
+       {"shell"},
+       "set Gamma 12x\nset \"Exposure Time\" 3000\n",
+       kExitUsage,
+       "",
+       4000},
+      {"keeps going when told, with the first failure's code",
+       {"shell", "--keep-going"},
+       "set Gamma 12x\nset \"Exposure Time\" 999999999\nset \"Exposure Time\" 3000\n",
+       kExitUsage,
+       "",
+       3000},
+      {"a refusal of the camera",
+       {"shell"},
+       "set \"Exposure Time\" 999999999\nset \"Exposure Time\" 3000\n",
+       kExitCamera,
+       "",
+       4000},
+      {"an open quote",
+       {"shell"},
+       "get \"Exposure Time\nset \"Exposure Time\" 3000\n",
+       kExitUsage,
+       "",
+       4000},
+      {"no terminal inside", {"shell"}, "terminal\n", kExitUsage, "", 4000},
+      {"a script file that is not there",
+       {"shell", TempPath("absent.script").string()},
+       "set \"Exposure Time\" 3000\n",
+       kExitUsage,
+       "",
+       4000},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera;
+    const Result r = RunOn(camera.channel, camera.clock, c.args, c.script);
+    EXPECT_EQ(r.code, c.code) << c.name << '\n' << r.err;
+    EXPECT_EQ(r.out, c.out) << c.name;
+    EXPECT_EQ(camera.model.Peek(sim::reg::kExposureTime), c.exposure_after) << c.name;
+    const auto model_checks = std::count(camera.channel.requests.begin(),
+                                         camera.channel.requests.end(), "rd 0x00000044\r\n");
+    EXPECT_LE(model_checks, 1) << c.name;
+  }
+
+  struct Split {
+    std::string line;
+    std::optional<std::vector<std::string>> words;
+  };
+  const std::vector<Split> splits = {
+      {"set \"Pixel Format\" Mono8", std::vector<std::string>{"set", "Pixel Format", "Mono8"}},
+      {"  get\t'a \"b\"'  \r", std::vector<std::string>{"get", "a \"b\""}},
+      {R"(set-user-id "line \"7\" \\ left")",
+       std::vector<std::string>{"set-user-id", R"(line "7" \ left)"}},
+      {"set-user-id \"\"", std::vector<std::string>{"set-user-id", ""}},
+      {"get \"Exposure", std::nullopt},
+      {"get 'Exposure", std::nullopt},
+  };
+  for (const Split& split : splits) {
+    EXPECT_EQ(SplitCommandLine(split.line), split.words) << split.line;
+  }
 }
 
 TEST(CliCamera, JsonCarriesCameraTextAsUtf8) {

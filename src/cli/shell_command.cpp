@@ -1,0 +1,130 @@
+// shell: many commands over one connection, one per line, in the command line's own syntax.
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/subcommands.h"
+
+namespace ctrl::cli {
+namespace {
+
+struct ShellArguments {
+  std::string file;  // the script; the program's input when empty
+  bool keep_going = false;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      if (in_word) words.push_back(std::move(word));
+      word.clear();
+      in_word = false;
+    } else if (c == '\'') {
+      const size_t end = line.find('\'', i + 1);
+      if (end == std::string_view::npos) return std::nullopt;
+      word.append(line.substr(i + 1, end - i - 1));
+      in_word = true;
+      i = end;
+    } else if (c == '"') {
+      in_word = true;
+      for (++i;; ++i) {
+        if (i >= line.size()) return std::nullopt;
+        if (line[i] == '"') break;
+        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+          ++i;
+        }
+        word.push_back(line[i]);
+      }
+    } else {
+      word.push_back(c);
+      in_word = true;
+    }
+  }
+  if (in_word) words.push_back(std::move(word));
+  return words;
+}
+
+namespace {
+
+// One script line: its own parser over the same subcommands, run on the shell's session.
+int RunLine(Session& session, const std::vector<std::string>& words) {
+  if (!words.empty() && (words[0] == "terminal" || words[0] == "shell")) {
+    session.err() << words[0] << " cannot run inside a script.\n";
+    return kExitUsage;
+  }
+  CLI::App app{"", "ctrltool-cli shell"};
+  app.require_subcommand(1, 1);
+  const std::vector<Subcommand> subcommands = AddScriptSubcommands(app);
+  std::vector<std::string> reversed(words.rbegin(), words.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    session.out() << app.help();
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    session.err() << e.what() << '\n';
+    return kExitUsage;
+  }
+  for (const Subcommand& subcommand : subcommands) {
+    if (subcommand.parser->parsed()) return subcommand.run(session);
+  }
+  return kExitUsage;
+}
+
+int ShellCommand(Session& session, const ShellArguments& arguments) {
+  std::ifstream file;
+  std::istream* in = session.environment().in;
+  if (!arguments.file.empty()) {
+    file.open(arguments.file, std::ios::binary);
+    if (!file) {
+      session.err() << arguments.file << ": the script could not be opened.\n";
+      return kExitUsage;
+    }
+    in = &file;
+  }
+  if (in == nullptr) return kExitOk;
+  int result = kExitOk;
+  std::string line;
+  for (int number = 1; std::getline(*in, line); ++number) {
+    const size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    const std::optional<std::vector<std::string>> words = SplitCommandLine(line);
+    int code = kExitUsage;
+    if (!words) {
+      session.err() << "A quote is not closed.\n";
+    } else {
+      code = RunLine(session, *words);
+    }
+    if (code == kExitOk) continue;
+    session.err() << "Line " << number << " failed (exit " << code << ").\n";
+    if (result == kExitOk) result = code;
+    if (!arguments.keep_going) break;
+  }
+  return result;
+}
+
+}  // namespace
+
+Subcommand AddShell(CLI::App& app) {
+  auto arguments = std::make_shared<ShellArguments>();
+  CLI::App* parser = app.add_subcommand(
+      "shell", "Run commands, one per line (from FILE or standard input), over one connection");
+  parser->add_option("file", arguments->file, "Script file; standard input when none");
+  parser->add_flag("--keep-going", arguments->keep_going,
+                   "Run the remaining lines after a failed one");
+  return {parser, [arguments](Session& session) { return ShellCommand(session, *arguments); }};
+}
+
+}  // namespace ctrl::cli
