@@ -62,7 +62,8 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   app.add_option("--port", arguments.port, "Port index in the category (COM also as COMn)");
   app.add_option("--baud", options.connection.baud_rate, "Line rate")
       ->check(CLI::IsMember(BaudRates()));
-  app.add_flag("--json", options.json, "Machine-readable output (identify, get, dump)");
+  app.add_flag("--json", options.json,
+               "Machine-readable output (identify, get, dump, describe, list, diff)");
   app.add_flag("--trace", options.trace,
                "Print every line sent to and received from the camera on stderr, time-stamped");
   app.add_option("--log", options.log_file, "Append the same lines to this file");
