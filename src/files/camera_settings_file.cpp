@@ -1,6 +1,7 @@
 #include "files/camera_settings_file.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "camera/feature_catalogue.h"
@@ -26,6 +27,20 @@ void ReportOpenFailure(const std::string& path) {
 void ReportTooLarge(const std::string& path) {
   CurrentNotifier().ShowMessage(path + "\nThis file is too large to be a camera setting file.",
                                 "File Open Error", MessageIcon::Exclamation);
+}
+
+// A settings file's reader, or nothing after the load's message when the file cannot be read.
+std::optional<PieceReader> OpenSettingsFile(const std::string& path) {
+  FileForReading opened = OpenRegularFileForReading(path, kMaxReadFileBytes);
+  if (opened.result == ReadOpenResult::kTooLarge) {
+    ReportTooLarge(path);
+    return std::nullopt;
+  }
+  if (opened.result != ReadOpenResult::kOpened) {
+    ReportOpenFailure(path);
+    return std::nullopt;
+  }
+  return std::optional<PieceReader>(std::in_place, std::move(opened.file), kMaxPieceLength, false);
 }
 
 bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bool shipping) {
@@ -73,16 +88,9 @@ bool CanWriteSettingsFile(const std::string& path) {
 
 bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
                            SettingsLoadReport* report) {
-  FileForReading opened = OpenRegularFileForReading(path, kMaxReadFileBytes);
-  if (opened.result == ReadOpenResult::kTooLarge) {
-    ReportTooLarge(path);
-    return false;
-  }
-  if (opened.result != ReadOpenResult::kOpened) {
-    ReportOpenFailure(path);
-    return false;
-  }
-  PieceReader reader(std::move(opened.file), kMaxPieceLength, false);
+  std::optional<PieceReader> opened = OpenSettingsFile(path);
+  if (!opened) return false;
+  PieceReader& reader = *opened;
   std::string piece;
   int64_t total = 0;
   while (reader.Next(piece)) ++total;
@@ -176,16 +184,9 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
 bool ReadSettingsFileValues(const std::string& path, SettingsFileContext& context,
                             std::vector<SettingsFileValue>& values) {
   values.clear();
-  FileForReading opened = OpenRegularFileForReading(path, kMaxReadFileBytes);
-  if (opened.result == ReadOpenResult::kTooLarge) {
-    ReportTooLarge(path);
-    return false;
-  }
-  if (opened.result != ReadOpenResult::kOpened) {
-    ReportOpenFailure(path);
-    return false;
-  }
-  PieceReader reader(std::move(opened.file), kMaxPieceLength, false);
+  std::optional<PieceReader> opened = OpenSettingsFile(path);
+  if (!opened) return false;
+  PieceReader& reader = *opened;
   const ParameterDatabase& db = context.database;
   const Command& engine = context.engine;
   // The colour matrix rows follow the file's own CCM Selector line once it has one, as they
