@@ -1,7 +1,7 @@
 // shell: many commands over one connection, one per line, in the command line's own syntax.
 #include <CLI/CLI.hpp>
 
-#include <fstream>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/subcommands.h"
+#include "files/bounded_read.h"
 
 namespace ctrl::cli {
 namespace {
@@ -83,21 +84,43 @@ int RunLine(Session& session, const std::vector<std::string>& words) {
   return kExitUsage;
 }
 
+// Longer script lines are refused rather than read without bound.
+constexpr size_t kMaxScriptLine = 4096;
+
 int ShellCommand(Session& session, const ShellArguments& arguments) {
-  std::ifstream file;
-  std::istream* in = session.environment().in;
+  // The next line without its end; false at the end of the script. A script file is read only
+  // when it is a regular file (a FIFO without writer would hang the run, a folder reads as
+  // nothing), and line by line with a bound.
+  std::function<bool(std::string&)> next_line;
+  std::optional<PieceReader> file;
   if (!arguments.file.empty()) {
-    file.open(arguments.file, std::ios::binary);
-    if (!file) {
-      session.err() << arguments.file << ": the script could not be opened.\n";
+    FileForReading opened = OpenRegularFileForReading(arguments.file, kMaxReadFileBytes);
+    if (opened.result != ReadOpenResult::kOpened) {
+      session.err() << arguments.file
+                    << (opened.result == ReadOpenResult::kTooLarge
+                            ? ": the script is too large.\n"
+                            : ": the script could not be opened (it must be a readable file).\n");
       return kExitUsage;
     }
-    in = &file;
+    file.emplace(std::move(opened.file), kMaxScriptLine + 1, true);
+    next_line = [&file](std::string& line) {
+      if (!file->Next(line)) return false;
+      if (!line.empty() && line.back() == '\n') line.pop_back();
+      return true;
+    };
+  } else if (std::istream* in = session.environment().in) {
+    next_line = [in](std::string& line) { return static_cast<bool>(std::getline(*in, line)); };
+  } else {
+    return kExitOk;
   }
-  if (in == nullptr) return kExitOk;
   int result = kExitOk;
   std::string line;
-  for (int number = 1; std::getline(*in, line); ++number) {
+  for (int number = 1; next_line(line); ++number) {
+    if (line.size() > kMaxScriptLine) {
+      session.err() << "Line " << number << " is longer than " << kMaxScriptLine
+                    << " characters.\n";
+      return kExitUsage;
+    }
     const size_t start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
     const std::optional<std::vector<std::string>> words = SplitCommandLine(line);

@@ -3,11 +3,15 @@
 // on arguments, show values that were never read, or pass camera text raw to a terminal.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <regex>
@@ -639,6 +643,48 @@ TEST(CliCamera, ShellRunsAScriptOverOneConnection) {
     const auto model_checks = std::count(camera.channel.requests.begin(),
                                          camera.channel.requests.end(), "rd 0x00000044\r\n");
     EXPECT_LE(model_checks, 1) << c.name;
+  }
+
+  // Script files someone else wrote: a FIFO without writer must not hang the run, a folder must
+  // not read as an empty script, CR LF ends lines, an endless line is refused.
+  struct ScriptFile {
+    std::string name;
+    std::function<fs::path()> make;
+    int code;
+    std::string out;
+  };
+  const std::vector<ScriptFile> files = {
+      {"CR LF",
+       [] {
+         WriteFile(TempPath("crlf.script"), "get Width\r\nget 'Exposure Time'\r\n");
+         return TempPath("crlf.script");
+       },
+       kExitOk, "4096\n4000\n"},
+      {"a folder", [] { return fs::temp_directory_path(); }, kExitUsage, ""},
+      {"a line without end",
+       [] {
+         WriteFile(TempPath("long.script"),
+                   "get Width\n" + std::string(100000, 'a') + "\nget Width\n");
+         return TempPath("long.script");
+       },
+       kExitUsage, "4096\n"},
+#ifndef _WIN32
+      {"a FIFO",
+       [] {
+         fs::remove(TempPath("script.fifo"));
+         mkfifo(TempPath("script.fifo").c_str(), 0600);
+         return TempPath("script.fifo");
+       },
+       kExitUsage, ""},
+#endif
+  };
+  for (const ScriptFile& f : files) {
+    TestCamera camera;
+    const fs::path path = f.make();
+    const Result r = camera.Run({"shell", path.string()});
+    EXPECT_EQ(r.code, f.code) << f.name << '\n' << r.err;
+    EXPECT_EQ(r.out, f.out) << f.name;
+    if (path != fs::temp_directory_path()) fs::remove(path);
   }
 
   struct Split {
