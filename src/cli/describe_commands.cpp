@@ -74,7 +74,7 @@ Json RangeJson(const std::optional<FeatureRange>& range) {
 int DescribeCommand(Session& session, const std::string& parameter) {
   const Feature* feature = FindFeature(parameter);
   if (feature == nullptr) {
-    session.err() << "Unknown parameter \"" << parameter << "\".\n";
+    session.err() << "Unknown parameter \"" << DisplayText(parameter) << "\".\n";
     return kExitUsage;
   }
   if (!session.Identify()) return kExitCamera;

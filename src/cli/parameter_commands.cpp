@@ -58,7 +58,7 @@ std::optional<Target> ResolveTarget(Session& session, const std::string& text) {
     return target;
   }
   if (!ParseRegisterAddress(text, target.reg)) {
-    session.err() << "Unknown parameter \"" << text << "\".\n";
+    session.err() << "Unknown parameter \"" << DisplayText(text) << "\".\n";
     return std::nullopt;
   }
   target.command_id =
@@ -132,14 +132,15 @@ std::optional<int32_t> ValueToWrite(Session& session, const Target& target,
   if (ParseRegisterValue(text, value)) return value;
   if (named) {
     const DeviceModel& device = session.engine().device();
-    session.err() << "\"" << text << "\" is not a value of " << target.label << ". Valid:";
+    session.err() << "\"" << DisplayText(text) << "\" is not a value of " << target.label
+                  << ". Valid:";
     const std::vector<EnumItem> items = ItemsFor(*feature, device.kind, device.version_number);
     for (size_t i = 0; i < items.size(); ++i) {
       session.err() << (i == 0 ? " " : ", ") << items[i].name;
     }
     session.err() << " (or a number).\n";
   } else {
-    session.err() << "\"" << text << "\" is not a 32-bit integer.\n";
+    session.err() << "\"" << DisplayText(text) << "\" is not a 32-bit integer.\n";
   }
   return std::nullopt;
 }
@@ -272,8 +273,8 @@ int SetCommand(Session& session, const SetArguments& arguments) {
   const std::optional<int32_t> value = ValueToWrite(session, *target, arguments.value);
   if (!value) return kExitUsage;
   if (!session.engine().WriteRegister(target->reg, *value, WriteTimeoutMs(command_id))) {
-    session.err() << "The camera did not accept " << arguments.value << " for " << target->label
-                  << ".\n";
+    session.err() << "The camera did not accept " << DisplayText(arguments.value) << " for "
+                  << target->label << ".\n";
     return kExitCamera;
   }
   return kExitOk;
