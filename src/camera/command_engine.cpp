@@ -3,6 +3,7 @@
 #include "camera/notifier.h"
 
 #include <optional>
+#include <utility>
 
 namespace ctrl {
 namespace {
@@ -28,14 +29,21 @@ void Command::Trace(std::string_view prefix, std::string_view text) {
 bool Command::AcceptByte(char byte) {
   std::string line;
   switch (assembler_.Push(byte, line)) {
-    case LineAssembler::Result::kLine:
+    case LineAssembler::Result::kLine: {
       overflow_reported_ = false;
+      const bool tail = std::exchange(assembling_tail_, false);
       Trace("Rx: ", line);
+      // A tail without "=" cannot hold an answer and is no refusal of the camera either: taking
+      // it for one would fail an exchange whose reply is still on its way. A tail with "=" is
+      // kept, since the reply may stand at its end.
+      if (tail && line.find('=') == std::string::npos) return false;
       received_lines_.push_back(std::move(line));
       return true;
+    }
     case LineAssembler::Result::kOverflow:
       // Once until the next whole line: a peer that floods without line ends would otherwise
       // raise it once per kilobyte.
+      assembling_tail_ = true;
       if (!overflow_reported_) {
         overflow_reported_ = true;
         CurrentNotifier().ShowMessage("RS-232C receiving buffer overflowed", "Communication Error",
@@ -63,6 +71,7 @@ bool Command::ReceiveLine() {
 
 void Command::ClearReceive() {
   assembler_.Clear();
+  assembling_tail_ = false;
   received_lines_.clear();
 }
 

@@ -108,6 +108,9 @@ class Command {
   uint64_t exchanges_ = 0;
   Failure last_failure_ = Failure::kNone;
   bool overflow_reported_ = false;
+  // The line being assembled began before an overflow: it is the tail of a line too long to
+  // keep, not a line the camera said on its own.
+  bool assembling_tail_ = false;
 };
 
 }  // namespace ctrl

@@ -330,6 +330,19 @@ TEST_F(EngineTest, OverlongLineReportsOverflowAndTheExchangeStillCompletes) {
   EXPECT_EQ(notifier_.messages[0].caption, "Communication Error");
 }
 
+// A flood that overflows the line buffer leaves a tail; when the tail ends without "=", it is no
+// refusal of the camera, and the reply behind it still answers (or the exchange times out).
+TEST_F(EngineTest, TailOfAnOverflowedLineIsNoRefusal) {
+  Use([](const std::string&) {
+    return std::vector<ScriptedChannel::Chunk>{{10, std::string(1030, '~') + "\r\n"},
+                                               {20, "0x00000001=5\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
+  EXPECT_EQ(value, 5);
+  EXPECT_EQ(engine_->last_failure(), Command::Failure::kNone);
+}
+
 TEST_F(EngineTest, RepliesSplitIntoSingleBytesAreAssembled) {
   Use([](const std::string&) {
     std::vector<ScriptedChannel::Chunk> chunks;
