@@ -70,8 +70,9 @@ bool Command::ReceiveLine() {
 }
 
 void Command::ClearReceive() {
+  // A partial line dropped here leaves the rest of it to come: that rest is a tail too.
+  assembling_tail_ = assembling_tail_ || assembler_.fill_count() > 0;
   assembler_.Clear();
-  assembling_tail_ = false;
   received_lines_.clear();
 }
 

@@ -108,8 +108,8 @@ class Command {
   uint64_t exchanges_ = 0;
   Failure last_failure_ = Failure::kNone;
   bool overflow_reported_ = false;
-  // The line being assembled began before an overflow: it is the tail of a line too long to
-  // keep, not a line the camera said on its own.
+  // The line being assembled began before an overflow or before a partial line was dropped: it
+  // is the tail of an earlier line, not a line the camera said on its own.
   bool assembling_tail_ = false;
 };
 

@@ -343,6 +343,23 @@ TEST_F(EngineTest, TailOfAnOverflowedLineIsNoRefusal) {
   EXPECT_EQ(engine_->last_failure(), Command::Failure::kNone);
 }
 
+// The same for the rest of a line whose start was dropped before the next request was sent.
+TEST_F(EngineTest, RestOfALineDroppedBeforeTheRequestIsNoRefusal) {
+  int request = 0;
+  Use([&request](const std::string&) {
+    if (++request == 1) {
+      return std::vector<ScriptedChannel::Chunk>{{10, "0x00000001=5\r\nOK>\r\n0x01203C00=12"}};
+    }
+    return std::vector<ScriptedChannel::Chunk>{{10, "345\r\n"}, {20, "0x00000002=6\r\nOK>\r\n"}};
+  });
+  int32_t value = 0;
+  EXPECT_TRUE(engine_->ReadRegister(1, value, 5000));
+  EXPECT_EQ(value, 5);
+  EXPECT_TRUE(engine_->ReadRegister(2, value, 5000));
+  EXPECT_EQ(value, 6);
+  EXPECT_EQ(engine_->last_failure(), Command::Failure::kNone);
+}
+
 TEST_F(EngineTest, RepliesSplitIntoSingleBytesAreAssembled) {
   Use([](const std::string&) {
     std::vector<ScriptedChannel::Chunk> chunks;
