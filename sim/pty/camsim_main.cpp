@@ -8,58 +8,18 @@
 #include <signal.h>
 
 #include <cstdio>
-#include <cstring>
+#include <iostream>
 #include <string>
+#include <vector>
 
-#include "ctrl_version.h"
-#include "sim/pty/fault_options.h"
+#include "sim/pty/camsim_arguments.h"
 #include "sim/pty/pty_camera_server.h"
 
-namespace {
-
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: camsim --model MODEL [--link PATH] [--fault NAME[=N]]... [--line-speed] "
-               "[--version]\n"
-               "faults:");
-  for (const std::string& name : ctrl::sim::FaultOptionNames()) {
-    std::fprintf(stderr, " %s", name.c_str());
-  }
-  std::fprintf(stderr, "\n");
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  ctrl::sim::PtyCameraServer::Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    const bool has_next = i + 1 < argc;
-    if (argument == "--model" && has_next) {
-      options.model = argv[++i];
-    } else if (argument == "--link" && has_next) {
-      options.link_path = argv[++i];
-    } else if (argument == "--fault" && has_next) {
-      if (!ctrl::sim::ApplyFaultOption(argv[++i], options.faults)) {
-        std::fprintf(stderr, "camsim: unknown fault '%s'\n", argv[i]);
-        PrintUsage();
-        return 2;
-      }
-    } else if (argument == "--line-speed") {
-      options.faults.emulate_line_speed = true;
-      options.check_line_rate = true;
-    } else if (argument == "--version") {
-      std::printf("camsim %s\n", CTRL_VERSION);
-      return 0;
-    } else if (argument == "--help" || argument == "-h") {
-      PrintUsage();
-      return 0;
-    } else {
-      std::fprintf(stderr, "camsim: unexpected argument '%s'\n", argument.c_str());
-      PrintUsage();
-      return 2;
-    }
-  }
+  const ctrl::sim::CamsimCommandLine command_line = ctrl::sim::ParseCamsimCommandLine(
+      std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  if (command_line.exit_code) return *command_line.exit_code;
+  const ctrl::sim::PtyCameraServer::Options& options = command_line.options;
 
   // Block the stop signals before the server thread exists, so only sigwait sees them.
   sigset_t stop_signals;

@@ -2,15 +2,18 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/arguments.h"
 #include "cli/connection.h"
+#include "cli/json.h"
 #include "cli/session.h"
 #include "cli/subcommands.h"
 #include "ctrl_version.h"
@@ -63,7 +66,7 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   app.add_option("--baud", options.connection.baud_rate, "Line rate")
       ->check(CLI::IsMember(BaudRates()));
   app.add_flag("--json", options.json,
-               "Machine-readable output (identify, get, dump, describe, list, diff)");
+               "Machine-readable output: JSON Lines, one record per line, errors included");
   app.add_flag("--trace", options.trace,
                "Print every line sent to and received from the camera on stderr, time-stamped");
   app.add_option("--log", options.log_file, "Append the same lines to this file");
@@ -121,10 +124,24 @@ Subcommand AddPorts(CLI::App& app) {
 int RunSubcommand(const Subcommand& subcommand, const GlobalOptions& options, std::ostream& out,
                   std::ostream& err, const Environment& environment) {
   Session session(options, out, err, environment);
-  if (subcommand.needs_camera) {
-    if (const int code = session.Open(); code != kExitOk) return code;
+  return session.RunReported(subcommand.parser->get_name(), [&] {
+    if (subcommand.needs_camera) {
+      if (const int code = session.Open(); code != kExitOk) return code;
+    }
+    return subcommand.run(session);
+  });
+}
+
+// A usage error before any command ran: on stderr, and with --json also as a record.
+int UsageError(const std::vector<std::string>& args, const std::string& message, std::ostream& out,
+               std::ostream& err) {
+  err << message;
+  if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+    out << JsonText(
+               {{"command", nullptr}, {"exit", kExitUsage}, {"error", MessageOfRecord(message)}})
+        << '\n';
   }
-  return subcommand.run(session);
+  return kExitUsage;
 }
 
 }  // namespace
@@ -161,11 +178,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     out << "ctrltool-cli " << CTRL_VERSION << '\n';
     return kExitOk;
   } catch (const CLI::ParseError& e) {
-    err << e.what() << '\n' << "Run with --help for usage.\n";
-    return kExitUsage;
+    return UsageError(args, std::string(e.what()) + "\nRun with --help for usage.\n", out, err);
   }
 
-  if (!ResolveConnection(arguments, options.connection, err)) return kExitUsage;
+  std::ostringstream resolve_error;
+  if (!ResolveConnection(arguments, options.connection, resolve_error)) {
+    return UsageError(args, resolve_error.str(), out, err);
+  }
   for (const Subcommand& subcommand : subcommands) {
     if (subcommand.parser->parsed()) {
       return RunSubcommand(subcommand, options, out, err, environment);

@@ -106,7 +106,7 @@ int DescribeCommand(Session& session, const std::string& parameter) {
                  {"in_settings_file", InSettingsFile(*feature)},
                  {"available", available},
                  {"description", std::string(feature->description)}};
-    session.out() << JsonText(json) << '\n';
+    session.EmitJson(std::move(json));
     return kExitOk;
   }
   std::ostream& out = session.out();
@@ -170,7 +170,6 @@ Listed ReadListed(Session& session, const Feature& feature, int32_t ccm_selectio
 int ListCommand(Session& session, const ListArguments& arguments) {
   if (!session.Identify()) return kExitCamera;
   const int32_t ccm_selection = CcmSelection(session);
-  Json json = Json::array();
   int unread = 0;
   for (const Feature& feature : Features()) {
     const Listed listed = ReadListed(session, feature, ccm_selection);
@@ -182,7 +181,11 @@ int ListCommand(Session& session, const ListArguments& arguments) {
       Json item = {{"label", label},
                    {"address", Address(session, feature)},
                    {"kind", std::string(KindText(feature.kind))},
-                   {"available", listed.available}};
+                   {"available", listed.available},
+                   {"value", nullptr},
+                   {"text", nullptr},
+                   {"unit", nullptr},
+                   {"error", nullptr}};
       if (listed.read && feature.kind == FeatureKind::kText) {
         item["value"] = listed.text;
         item["text"] = listed.text;
@@ -190,11 +193,10 @@ int ListCommand(Session& session, const ListArguments& arguments) {
         item["value"] = listed.value;
         item["text"] = DisplayText(feature, listed.value, session.engine().device());
         if (!feature.unit.empty()) item["unit"] = std::string(feature.unit);
-      } else {
-        item["value"] = nullptr;
-        if (wanted) item["error"] = "The camera did not answer or refused it.";
+      } else if (wanted) {
+        item["error"] = "The camera did not answer or refused it.";
       }
-      json.push_back(std::move(item));
+      session.EmitJson(std::move(item));
       continue;
     }
     const std::string shown = !listed.available                      ? "(not on this camera)"
@@ -206,7 +208,6 @@ int ListCommand(Session& session, const ListArguments& arguments) {
                   << std::string(9 - std::min<size_t>(KindText(feature.kind).size(), 8), ' ')
                   << shown << '\n';
   }
-  if (session.json()) session.out() << JsonText(json) << '\n';
   if (unread > 0) {
     session.err() << unread << " parameters could not be read.\n";
     return kExitCamera;

@@ -106,7 +106,6 @@ int DiffCommand(Session& session, const DiffArguments& arguments) {
   std::set<int> commands;
   for (const auto& [command_id, value] : *a) commands.insert(command_id);
   for (const auto& [command_id, value] : *b) commands.insert(command_id);
-  Json json = Json::array();
   int differences = 0;
   for (const int command_id : commands) {
     const auto in_a = a->find(command_id);
@@ -116,10 +115,10 @@ int DiffCommand(Session& session, const DiffArguments& arguments) {
     const Feature& feature = *FeatureOfCommand(command_id);
     const std::string label(Label(feature));
     if (session.json()) {
-      json.push_back({{"label", label},
-                      {"address", session.table().GetCommandAddress(command_id)},
-                      {"a", SideJson(session, feature, *a, command_id)},
-                      {"b", SideJson(session, feature, *b, command_id)}});
+      session.EmitJson({{"label", label},
+                        {"address", session.table().GetCommandAddress(command_id)},
+                        {"a", SideJson(session, feature, *a, command_id)},
+                        {"b", SideJson(session, feature, *b, command_id)}});
       continue;
     }
     const std::string a_text = SideText(session, feature, *a, command_id, arguments.a);
@@ -128,8 +127,11 @@ int DiffCommand(Session& session, const DiffArguments& arguments) {
                   << std::string(24 - std::min<size_t>(a_text.size(), 23), ' ')
                   << DisplayText(SideText(session, feature, *b, command_id, arguments.b)) << '\n';
   }
-  if (session.json()) session.out() << JsonText(json) << '\n';
-  return differences == 0 ? kDiffSame : kDiffDifferent;
+  const int code = differences == 0 ? kDiffSame : kDiffDifferent;
+  if (session.json()) {
+    session.EmitJson({{"command", "diff"}, {"exit", code}, {"differences", differences}});
+  }
+  return code;
 }
 
 }  // namespace

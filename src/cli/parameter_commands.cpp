@@ -84,13 +84,23 @@ std::string NamedValue(Session& session, const Feature* feature, int32_t value) 
   return std::to_string(value);
 }
 
-// The JSON object of a value read: the integer, its named (and converted) text, its unit.
+// The JSON record of a value read: the integer, its named (and converted) text, its unit.
 Json ValueJson(Session& session, const std::string& label, const std::string& address,
                const Feature* feature, int32_t value) {
-  Json item = {{"label", label}, {"address", address}, {"value", value}};
+  Json item = ValueRecord(label, address);
+  item["value"] = value;
   item["text"] = feature != nullptr ? DisplayText(*feature, value, session.engine().device())
                                     : std::to_string(value);
   if (feature != nullptr && !feature->unit.empty()) item["unit"] = std::string(feature->unit);
+  return item;
+}
+
+// The record of a value that could not be read or written: no value, the reason.
+Json UnreadJson(const std::string& label, const std::string& address, const Feature* feature,
+                const std::string& error) {
+  Json item = ValueRecord(label, address);
+  if (feature != nullptr && !feature->unit.empty()) item["unit"] = std::string(feature->unit);
+  item["error"] = error;
   return item;
 }
 
@@ -98,8 +108,7 @@ Json ValueJson(Session& session, const std::string& label, const std::string& ad
 void PrintValue(Session& session, const Target& target, int32_t value) {
   const Feature* feature = FeatureOf(target.command_id);
   if (session.json()) {
-    session.out() << JsonText(ValueJson(session, target.label, Hex8(target.reg), feature, value))
-                  << '\n';
+    session.EmitJson(ValueJson(session, target.label, Hex8(target.reg), feature, value));
   } else {
     session.out() << NamedValue(session, feature, value) << '\n';
   }
@@ -108,11 +117,10 @@ void PrintValue(Session& session, const Target& target, int32_t value) {
 // Prints a text read: as it is for JSON, made safe for a terminal otherwise.
 void PrintText(Session& session, const Target& target, const std::string& text) {
   if (session.json()) {
-    session.out() << JsonText({{"label", target.label},
-                               {"address", Hex8(target.reg)},
-                               {"value", text},
-                               {"text", text}})
-                  << '\n';
+    Json item = ValueRecord(target.label, Hex8(target.reg));
+    item["value"] = text;
+    item["text"] = text;
+    session.EmitJson(std::move(item));
   } else {
     session.out() << DisplayText(text) << '\n';
   }
@@ -148,11 +156,8 @@ std::optional<int32_t> ValueToWrite(Session& session, const Target& target,
 // A value that could not be read: no value in JSON, the reason on stderr.
 int PrintUnread(Session& session, const Target& target, const std::string& error) {
   if (session.json()) {
-    session.out() << JsonText({{"label", target.label},
-                               {"address", Hex8(target.reg)},
-                               {"value", nullptr},
-                               {"error", error}})
-                  << '\n';
+    session.EmitJson(
+        UnreadJson(target.label, Hex8(target.reg), FeatureOf(target.command_id), error));
   }
   session.err() << error << '\n';
   return kExitCamera;
@@ -180,7 +185,15 @@ int SetText(Session& session, int field, uint32_t reg, const std::string& text) 
                   << (field == cmd::kUserId ? "set-user-id" : "set-serial") << ".\n";
     return kExitUsage;
   }
-  return field == cmd::kUserId ? WriteUserIdText(session, text) : WriteSerialText(session, text);
+  const int code =
+      field == cmd::kUserId ? WriteUserIdText(session, text) : WriteSerialText(session, text);
+  if (code == kExitOk && session.json()) {
+    Json item = ValueRecord(label, Hex8(reg));
+    item["value"] = text;
+    item["text"] = text;
+    session.EmitJson(std::move(item));
+  }
+  return code;
 }
 
 int IdentifyCommand(Session& session) {
@@ -211,10 +224,14 @@ int IdentifyCommand(Session& session) {
   }
   fields.emplace_back("Model Kind", std::string(ProfileOf(kind).name));
   std::ostream& out = session.out();
+  std::string not_read;
+  for (size_t i = 0; i < unread.size(); ++i) not_read += (i == 0 ? "Not read: " : ", ") + unread[i];
+  if (!not_read.empty()) not_read += '.';
   if (session.json()) {
     Json json = Json::object();
     for (const auto& [label, value] : fields) json[label] = value ? Json(*value) : Json();
-    out << JsonText(json) << '\n';
+    json["error"] = not_read.empty() ? Json() : Json(not_read);
+    session.EmitJson(std::move(json));
   } else {
     for (const auto& [label, value] : fields) {
       const bool version = label.find("Version") != std::string::npos;
@@ -225,13 +242,7 @@ int IdentifyCommand(Session& session) {
           << '\n';
     }
   }
-  if (!unread.empty()) {
-    session.err() << "Not read:";
-    for (size_t i = 0; i < unread.size(); ++i) {
-      session.err() << (i == 0 ? " " : ", ") << unread[i];
-    }
-    session.err() << ".\n";
-  }
+  if (!not_read.empty()) session.err() << not_read << '\n';
   return kind == ModelKind::Unsupported || !unread.empty() ? kExitCamera : kExitOk;
 }
 
@@ -272,10 +283,19 @@ int SetCommand(Session& session, const SetArguments& arguments) {
   }
   const std::optional<int32_t> value = ValueToWrite(session, *target, arguments.value);
   if (!value) return kExitUsage;
+  const Feature* feature = FeatureOf(command_id);
   if (!session.engine().WriteRegister(target->reg, *value, WriteTimeoutMs(command_id))) {
-    session.err() << "The camera did not accept " << DisplayText(arguments.value) << " for "
-                  << target->label << ".\n";
+    const std::string error =
+        "The camera did not accept " + DisplayText(arguments.value) + " for " + target->label + ".";
+    if (session.json()) {
+      session.EmitJson(UnreadJson(target->label, Hex8(target->reg), feature, error));
+    }
+    session.err() << error << '\n';
     return kExitCamera;
+  }
+  // What the camera now holds: the value written, which it accepted.
+  if (session.json()) {
+    session.EmitJson(ValueJson(session, target->label, Hex8(target->reg), feature, *value));
   }
   return kExitOk;
 }
@@ -291,7 +311,6 @@ int DumpCommand(Session& session) {
   const std::set<int> read(result.read_rows.begin(), result.read_rows.end());
   const std::set<int> failed(result.failed_rows.begin(), result.failed_rows.end());
   constexpr const char* kUnread = "The camera did not answer or refused it.";
-  Json json = Json::array();
   const auto& rows = db.rows();
   for (size_t i = 0; i < rows.size(); ++i) {
     const int row_index = static_cast<int>(i);
@@ -301,11 +320,8 @@ int DumpCommand(Session& session) {
     const std::string address = session.table().GetCommandAddress(rows[i].command_id);
     const Feature* feature = FeatureOf(rows[i].command_id);
     if (session.json()) {
-      json.push_back(was_read ? ValueJson(session, label, address, feature, rows[i].current_value)
-                              : Json{{"label", label},
-                                     {"address", address},
-                                     {"value", nullptr},
-                                     {"error", kUnread}});
+      session.EmitJson(was_read ? ValueJson(session, label, address, feature, rows[i].current_value)
+                                : UnreadJson(label, address, feature, kUnread));
     } else {
       session.out() << label << std::string(30 - std::min<size_t>(label.size(), 29), ' ') << address
                     << "  "
@@ -314,7 +330,6 @@ int DumpCommand(Session& session) {
                     << '\n';
     }
   }
-  if (session.json()) session.out() << JsonText(json) << '\n';
   if (result.line_lost) session.err() << kLineLostMessage;
   if (result.failed > 0) {
     session.err() << result.failed << " parameters could not be read.\n";

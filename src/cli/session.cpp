@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <ostream>
+#include <utility>
 
 #include "camera/model_profile.h"
 #include "cli/display_text.h"
@@ -80,17 +81,99 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     : options_(options),
       out_(out),
       err_(err),
+      kept_messages_(err, options.json),
+      reported_err_(&kept_messages_),
       environment_(environment),
       clock_(environment.clock != nullptr ? *environment.clock : DefaultClock()) {}
+
+// What a record keeps of a command's messages; more is on stderr.
+constexpr size_t kMaxKeptMessages = 16384;
+
+void Session::KeptMessages::Keep(const char* bytes, size_t count) {
+  if (!keep_ || text_.size() >= kMaxKeptMessages) return;
+  text_.append(bytes, std::min(count, kMaxKeptMessages - text_.size()));
+}
+
+Session::KeptMessages::int_type Session::KeptMessages::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char byte = traits_type::to_char_type(c);
+  Keep(&byte, 1);
+  err_.put(byte);
+  return c;
+}
+
+std::streamsize Session::KeptMessages::xsputn(const char* bytes, std::streamsize count) {
+  Keep(bytes, static_cast<size_t>(count));
+  err_.write(bytes, count);
+  return count;
+}
+
+int Session::KeptMessages::sync() {
+  err_.flush();
+  return 0;
+}
+
+std::string MessageOfRecord(std::string_view messages) {
+  std::string message;
+  size_t start = 0;
+  while (start < messages.size()) {
+    size_t end = messages.find('\n', start);
+    if (end == std::string_view::npos) end = messages.size();
+    std::string_view line = messages.substr(start, end - start);
+    if (const size_t redraw = line.rfind('\r'); redraw != std::string_view::npos) {
+      line.remove_prefix(redraw + 1);
+    }
+    if (!line.empty()) {
+      if (!message.empty()) message += ' ';
+      message.append(line);
+    }
+    start = end + 1;
+  }
+  return message;
+}
+
+int Session::RunReported(std::string_view command, const std::function<int()>& run) {
+  if (!json()) return run();
+  const int records_before = json_records_;
+  const bool outcome_reported_before = std::exchange(json_outcome_reported_, false);
+  const size_t messages_before = kept_messages_.text().size();
+  const int code = run();
+  reported_err_.flush();
+  const std::string message =
+      MessageOfRecord(std::string_view(kept_messages_.text()).substr(messages_before));
+  if (code != kExitOk && !json_outcome_reported_) {
+    EmitJson({{"command", command},
+              {"exit", code},
+              {"error", message.empty() ? "exit " + std::to_string(code) : message}});
+  } else if (code == kExitOk && json_records_ == records_before) {
+    EmitJson({{"command", command},
+              {"exit", code},
+              {"message", message.empty() ? Json() : Json(message)},
+              {"error", nullptr}});
+  }
+  // A script line's outcome is its own: the script still reports how it ended.
+  json_outcome_reported_ = outcome_reported_before;
+  // Each command's record holds its own messages only (a script's too).
+  kept_messages_.Truncate(messages_before);
+  return code;
+}
+
+void Session::EmitJson(Json record) {
+  if (!record.contains("error")) record["error"] = nullptr;
+  // An error, or an exit code (a command's own summary), is the command's outcome.
+  if (!record["error"].is_null() || record.contains("exit")) json_outcome_reported_ = true;
+  ++json_records_;
+  out_ << JsonText(record) << '\n' << std::flush;
+}
 
 Session::~Session() = default;
 
 int Session::Open() {
   if (engine_) return kExitOk;  // a script's commands share the one connection
-  notifier_ = std::make_unique<StreamNotifier>(err_);
+  notifier_ = std::make_unique<StreamNotifier>(reported_err_);
   connection_ = environment_.open_connection
-                    ? environment_.open_connection(options_.connection, err_)
-                    : OpenConnection(options_.connection, err_);
+                    ? environment_.open_connection(options_.connection, reported_err_)
+                    : OpenConnection(options_.connection, reported_err_);
   if (!connection_) return kExitCamera;
   engine_ = std::make_unique<Command>(connection_->channel(), clock_, table_, status_);
   if (options_.trace || !options_.log_file.empty()) {
@@ -98,7 +181,7 @@ int Session::Open() {
     if (!options_.log_file.empty()) {
       log = std::make_unique<std::ofstream>(options_.log_file, std::ios::app | std::ios::binary);
       if (!*log) {
-        err_ << options_.log_file << ": the log file could not be opened.\n";
+        reported_err_ << options_.log_file << ": the log file could not be opened.\n";
         return kExitCamera;
       }
     }
@@ -111,11 +194,11 @@ int Session::Open() {
 bool Session::Identify() {
   if (identified_) return true;
   if (!engine_->CheckModel()) {
-    err_ << "The camera did not answer.\n";
+    reported_err_ << "The camera did not answer.\n";
     return false;
   }
   if (engine_->device().kind == ModelKind::Unsupported) {
-    err_ << "Nothing was done: this command needs a supported model.\n";
+    reported_err_ << "Nothing was done: this command needs a supported model.\n";
     return false;
   }
   table_.ApplyAddressMoves(ProfileOf(engine_->device()));

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
+#include <string_view>
 
 #include "camera/bulk_read.h"
 #include "camera/clock.h"
@@ -15,6 +19,7 @@
 #include "camera/trace_sink.h"
 #include "cli/cli.h"
 #include "cli/connection.h"
+#include "cli/json.h"
 
 namespace ctrl::cli {
 
@@ -48,13 +53,22 @@ class Session {
   // supported model; the model check has already named an unsupported one.
   bool Identify();
 
+  // Runs one command (of the command line or of a script line) and, with --json, makes sure its
+  // outcome is on stdout: a failure that no record reported (by an "error" or an "exit") becomes
+  // {"command", "exit", "error"} with the messages of the command, a success that printed no
+  // record {"command", "exit": 0, "message", "error": null}.
+  int RunReported(std::string_view command, const std::function<int()>& run);
+  // Prints one --json record on a line of its own; it gets "error": null when it has no error.
+  void EmitJson(Json record);
+
   const GlobalOptions& options() const { return options_; }
   bool json() const { return options_.json; }
   bool raw() const { return options_.raw; }
   bool factory() const { return options_.factory; }
   int FactoryMode() const { return options_.factory ? 1 : 0; }
   std::ostream& out() { return out_; }
-  std::ostream& err() { return err_; }
+  // Messages for the user; with --json also kept for the command's record.
+  std::ostream& err() { return reported_err_; }
   const Environment& environment() const { return environment_; }
   Clock& clock() { return clock_; }
   Command& engine() { return *engine_; }
@@ -63,9 +77,34 @@ class Session {
   bool ProgressOnTerminal() const;
 
  private:
+  // Passes messages on to stderr and, with --json, keeps a bounded copy of them.
+  class KeptMessages final : public std::streambuf {
+   public:
+    KeptMessages(std::ostream& err, bool keep) : err_(err), keep_(keep) {}
+    const std::string& text() const { return text_; }
+    void Truncate(size_t size) { text_.resize(std::min(size, text_.size())); }
+
+   protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override;
+    int sync() override;
+
+   private:
+    void Keep(const char* bytes, size_t count);
+    std::ostream& err_;
+    bool keep_;
+    std::string text_;
+  };
+
   const GlobalOptions& options_;
   std::ostream& out_;
-  std::ostream& err_;
+  std::ostream& err_;  // stderr itself: the wire trace goes here, not into records
+  KeptMessages kept_messages_;
+  std::ostream reported_err_;
+  // With --json: the records printed, and whether one of them gave the running command's
+  // outcome (an error, or the command's own summary with its exit code).
+  int json_records_ = 0;
+  bool json_outcome_reported_ = false;
   const Environment& environment_;
   Clock& clock_;
   std::unique_ptr<Notifier> notifier_;
@@ -76,6 +115,10 @@ class Session {
   std::unique_ptr<Command> engine_;
   bool identified_ = false;  // a supported model was found; a script checks it once
 };
+
+// A command's messages as one line of a JSON record: lines joined by blanks, a progress bar's
+// redrawn parts (up to each carriage return) left out.
+std::string MessageOfRecord(std::string_view messages);
 
 // "2026-12-09 14:05:07.042": the --trace and --log time stamp, in UTC.
 std::string WireTimeStamp(std::chrono::system_clock::time_point when);

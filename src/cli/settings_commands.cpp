@@ -10,6 +10,7 @@
 #include "camera/identity.h"
 #include "camera/parameter_database.h"
 #include "camera/user_sets.h"
+#include "cli/json.h"
 #include "cli/subcommands.h"
 #include "cli/terminal_progress.h"
 #include "files/camera_settings_file.h"
@@ -51,6 +52,12 @@ int SaveSettingsCommand(Session& session, const SaveArguments& arguments) {
                                           : WriteAllDataFile(arguments.file, context);
   if (!written) return kExitCamera;
   session.err() << "Saved " << result.read << " parameters to " << arguments.file << ".\n";
+  if (session.json()) {
+    session.EmitJson({{"command", "save-settings"},
+                      {"exit", kExitOk},
+                      {"file", arguments.file},
+                      {"parameters", result.read}});
+  }
   return kExitOk;
 }
 
@@ -66,10 +73,24 @@ int LoadSettingsCommand(Session& session, const std::string& file) {
                               CcmFromDatabase(db), &progress, nullptr};
   SettingsLoadReport report;
   if (!ReadCameraSettingFile(file, context, &report)) return kExitCamera;
-  session.err() << "Sent " << report.sent << " values from " << file << "; "
-                << report.sent - report.refused - report.unanswered << " accepted, "
-                << report.refused << " not accepted, " << report.unanswered << " not answered.\n";
-  return report.refused == 0 && report.unanswered == 0 ? kExitOk : kExitCamera;
+  const int accepted = report.sent - report.refused - report.unanswered;
+  const std::string summary = "Sent " + std::to_string(report.sent) + " values from " + file +
+                              "; " + std::to_string(accepted) + " accepted, " +
+                              std::to_string(report.refused) + " not accepted, " +
+                              std::to_string(report.unanswered) + " not answered.";
+  session.err() << summary << '\n';
+  const int code = report.refused == 0 && report.unanswered == 0 ? kExitOk : kExitCamera;
+  if (session.json()) {
+    session.EmitJson({{"command", "load-settings"},
+                      {"exit", code},
+                      {"file", file},
+                      {"sent", report.sent},
+                      {"accepted", accepted},
+                      {"refused", report.refused},
+                      {"unanswered", report.unanswered},
+                      {"error", code == kExitOk ? Json() : Json(summary)}});
+  }
+  return code;
 }
 
 struct UserSetArguments {
@@ -101,7 +122,15 @@ int UserSetCommand(Session& session, const UserSetArguments& arguments) {
       err << "The camera did not answer.\n";
       return kExitCamera;
     }
-    session.out() << AreaDataText(current) << '\n';
+    if (session.json()) {
+      Json item = ValueRecord(std::string(CommandTable::FeatureLabel(cmd::kUserSetArea)),
+                              session.table().GetCommandAddress(cmd::kUserSetArea));
+      item["value"] = current;
+      item["text"] = AreaDataText(current);
+      session.EmitJson(std::move(item));
+    } else {
+      session.out() << AreaDataText(current) << '\n';
+    }
     return kExitOk;
   }
   if (arguments.action == "load") {

@@ -60,7 +60,7 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
 namespace {
 
 // One script line: its own parser over the same subcommands, run on the shell's session.
-int RunLine(Session& session, const std::vector<std::string>& words) {
+int ParseAndRunLine(Session& session, const std::vector<std::string>& words) {
   if (!words.empty() && (words[0] == "terminal" || words[0] == "shell")) {
     session.err() << words[0] << " cannot run inside a script.\n";
     return kExitUsage;
@@ -82,6 +82,11 @@ int RunLine(Session& session, const std::vector<std::string>& words) {
     if (subcommand.parser->parsed()) return subcommand.run(session);
   }
   return kExitUsage;
+}
+
+int RunLine(Session& session, const std::vector<std::string>& words) {
+  return session.RunReported(words.empty() ? "" : words[0],
+                             [&] { return ParseAndRunLine(session, words); });
 }
 
 // Longer script lines are refused rather than read without bound.
@@ -124,12 +129,10 @@ int ShellCommand(Session& session, const ShellArguments& arguments) {
     const size_t start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
     const std::optional<std::vector<std::string>> words = SplitCommandLine(line);
-    int code = kExitUsage;
-    if (!words) {
+    const int code = words ? RunLine(session, *words) : session.RunReported("", [&session] {
       session.err() << "A quote is not closed.\n";
-    } else {
-      code = RunLine(session, *words);
-    }
+      return kExitUsage;
+    });
     if (code == kExitOk) continue;
     session.err() << "Line " << number << " failed (exit " << code << ").\n";
     if (result == kExitOk) result = code;

@@ -20,19 +20,23 @@ namespace {
 constexpr int kTerminalSilenceMs = 1000;
 constexpr int64_t kTerminalReplyLimitMs = 5000;
 
-// Prints the traffic with the terminal's time stamps, and passes it on to the run's own trace
-// (--trace, --log) when there is one.
+// Prints the traffic with the terminal's time stamps (with --json one record per line, stamped
+// as --trace stamps), and passes it on to the run's own trace (--trace, --log) when there is one.
 class StampedTrace final : public TraceSink {
  public:
-  StampedTrace(std::ostream& out, TraceSink* next) : out_(out), next_(next) {}
+  StampedTrace(Session& session, TraceSink* next) : session_(session), next_(next) {}
   void TraceLine(std::string_view line) override {
-    out_ << TerminalTimeStamp(std::chrono::system_clock::now()) << DisplayText(line) << '\n'
-         << std::flush;
+    const auto now = std::chrono::system_clock::now();
+    if (session_.json()) {
+      session_.EmitJson({{"time", WireTimeStamp(now)}, {"line", std::string(line)}});
+    } else {
+      session_.out() << TerminalTimeStamp(now) << DisplayText(line) << '\n' << std::flush;
+    }
     if (next_ != nullptr) next_->TraceLine(line);
   }
 
  private:
-  std::ostream& out_;
+  Session& session_;
   TraceSink* next_;
 };
 
@@ -71,7 +75,7 @@ void Exchange(Session& session, const std::string& line) {
 // a reply ends at the "OK>" prompt or after a second of silence. No input stream, no lines.
 int TerminalCommand(Session& session) {
   const Environment& environment = session.environment();
-  StampedTrace trace(session.out(), session.engine().trace_sink());
+  StampedTrace trace(session, session.engine().trace_sink());
   const TraceScope traced(session.engine(), trace);
   if (environment.in != nullptr) {
     if (environment.input_is_terminal) {

@@ -1,11 +1,11 @@
 // ctrltool: the operator's window. Talks to the camera through the persisted connection, or,
 // with --simulate, to a simulated camera served on a pseudo-terminal behind COM1.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -16,9 +16,7 @@
 #include "camera/command_table.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
-#include "ctrl_version.h"
 #include "files/atomic_file.h"
-#include "sim/model_kind.h"
 #include "sim/pty/pty_camera_server.h"
 #include "ui/area_select_dialog.h"
 #include "ui/communication_dialog.h"
@@ -28,47 +26,9 @@
 #include "ui/main_window.h"
 #include "ui/qt_notifier.h"
 #include "ui/terminal_dialog.h"
+#include "ui/window_command_line.h"
 
 namespace {
-
-struct Options {
-  bool simulate = false;
-  std::string model = "QX-4096M-PCL";
-  std::string device;
-  QString screenshot_dir;
-  bool factory = false;
-};
-
-bool ParseOptions(const QStringList& args, Options& options) {
-  for (int i = 1; i < args.size(); ++i) {
-    const QString& arg = args[i];
-    if (arg == "--simulate") {
-      options.simulate = true;
-      if (i + 1 < args.size() && !args[i + 1].startsWith("--")) {
-        options.model = args[++i].toStdString();
-      }
-    } else if (arg == "--device" && i + 1 < args.size()) {
-      options.device = args[++i].toStdString();
-    } else if (arg == "--screenshot" && i + 1 < args.size()) {
-      options.screenshot_dir = args[++i];
-    } else if (arg == "--factory") {
-      options.factory = true;
-    } else {
-      std::fprintf(stderr,
-                   "usage: ctrltool [--simulate [MODEL] | --device PATH] [--factory] "
-                   "[--screenshot DIR] [--version]\n");
-      return false;
-    }
-  }
-  if (options.simulate && !ctrl::sim::KindOfModel(options.model)) {
-    std::fprintf(stderr,
-                 "\"%s\" is not a model the simulator knows. Models:", options.model.c_str());
-    for (const auto& name : ctrl::sim::ModelNames()) std::fprintf(stderr, " %s", name.c_str());
-    std::fprintf(stderr, "\n");
-    return false;
-  }
-  return true;
-}
 
 bool SaveWindow(QWidget& window, const QString& name) {
   window.show();
@@ -138,18 +98,23 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // Before the application: it needs no display.
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("ctrltool %s\n", CTRL_VERSION);
-      return 0;
-    }
+  // Help, version and mistakes are answered before the window's application exists: they need
+  // no display.
+  ctrl::ui::WindowCommandLine command_line;
+  {
+    QCoreApplication parsing(argc, argv);
+    command_line = ctrl::ui::ParseWindowCommandLine(QCoreApplication::arguments());
   }
+  if (command_line.exit_code) {
+    std::fputs(command_line.out.toLocal8Bit().constData(), stdout);
+    std::fputs(command_line.err.toLocal8Bit().constData(), stderr);
+    return *command_line.exit_code;
+  }
+  const ctrl::ui::WindowOptions& options = command_line.options;
+
   QApplication app(argc, argv);
   ctrl::IgnoreFileSizeSignal();
   QApplication::setApplicationDisplayName("QX-4096M_TR-PCL QX-8192M-PCL Control Tool");
-  Options options;
-  if (!ParseOptions(QApplication::arguments(), options)) return 2;
 
   // Screenshot runs leave the operator's stored settings alone.
   ctrl::QtSettingsBackend stored_settings;

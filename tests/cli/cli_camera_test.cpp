@@ -76,6 +76,16 @@ class CameraChannel final : public ByteChannel {
   std::string refusals_;
 };
 
+// Whether `out` is JSON Lines: one object on each line, and at least one line.
+bool IsJsonLines(const std::string& out) {
+  std::istringstream lines(out);
+  int objects = 0;
+  for (std::string line; std::getline(lines, line); ++objects) {
+    if (!Json::accept(line) || !Json::parse(line).is_object()) return false;
+  }
+  return objects > 0 && out.back() == '\n';
+}
+
 class BorrowedConnection final : public Connection {
  public:
   explicit BorrowedConnection(ByteChannel& channel) : channel_(channel) {}
@@ -240,13 +250,16 @@ TEST(CliCamera, JsonOfUnreadValuesHasNoValue) {
   const std::vector<Case> cases = {
       {{"--json", "get", "Exposure Time"},
        sim::reg::kExposureTime,
-       R"({"label":"Exposure Time","address":"0x01001010","value":null,"error":)"},
+       R"({"label":"Exposure Time","address":"0x01001010","value":null,"text":null,"unit":"us",)"
+       R"("error":"The camera)"},
       {{"--json", "get", "Device User ID"},
        sim::reg::kUserId,
-       R"({"label":"Device User ID","address":"0x00000184","value":null,"error":)"},
+       R"({"label":"Device User ID","address":"0x00000184","value":null,"text":null,"unit":null,)"
+       R"("error":"The camera)"},
       {{"--json", "dump"},
        sim::reg::kExposureTime,
-       R"({"label":"Exposure Time","address":"0x01001010","value":null,"error":)"},
+       R"({"label":"Exposure Time","address":"0x01001010","value":null,"text":null,"unit":"us",)"
+       R"("error":"The camera)"},
       {{"--json", "identify"}, sim::reg::kSensorId, R"("Sensor ID":null,)"},
       {{"identify"}, sim::reg::kSensorId, "Sensor ID:                ?\n"},
       {{"dump"}, sim::reg::kExposureTime, "0x01001010  (not read)\n"},
@@ -260,7 +273,7 @@ TEST(CliCamera, JsonOfUnreadValuesHasNoValue) {
     // The database's built-in value for the exposure time must not appear as if read.
     EXPECT_EQ(r.out.find("\"value\":4000"), std::string::npos) << c.args.back();
     if (c.args[0] == "--json") {
-      EXPECT_TRUE(Json::accept(r.out)) << r.out;
+      EXPECT_TRUE(IsJsonLines(r.out)) << r.out;
     }
   }
 }
@@ -353,7 +366,8 @@ TEST(CliCamera, EnumValuesAreNamedForTheCamerasKind) {
       {"QX-4096TR-PCL",
        {"--json", "get", "Pixel Format"},
        kExitOk,
-       R"({"label":"Pixel Format","address":"0x01401040","value":35127316,"text":"RGB8"})"
+       R"({"label":"Pixel Format","address":"0x01401040","value":35127316,"text":"RGB8",)"
+       R"("unit":null,"error":null})"
        "\n",
        0,
        0,
@@ -495,7 +509,7 @@ TEST(CliCamera, DescribeAndListSayWhatEachParameterIsOnThisCamera) {
        {"--json", "list"},
        kExitOk,
        {R"({"label":"Pixel Format","address":"0x01401040","kind":"enum","available":true,)"
-        R"("value":35127316,"text":"RGB8"})"},
+        R"("value":35127316,"text":"RGB8","unit":null,"error":null})"},
        {},
        0},
   };
@@ -514,7 +528,7 @@ TEST(CliCamera, DescribeAndListSayWhatEachParameterIsOnThisCamera) {
     }
     EXPECT_EQ(camera.channel.writes(), 0) << what;
     if (c.args[0] == "--json") {
-      EXPECT_TRUE(Json::accept(r.out)) << r.out;
+      EXPECT_TRUE(IsJsonLines(r.out)) << r.out;
     }
   }
 }
@@ -872,6 +886,104 @@ TEST(CliCamera, TerminalSendsEachLineOfTheInputItIsGiven) {
     EXPECT_EQ(none.code, kExitOk);
     EXPECT_TRUE(camera.channel.requests.empty());
   }
+}
+
+}  // namespace
+}  // namespace ctrl::cli
+
+namespace ctrl::cli {
+namespace {
+
+// Catches: --json output that is not JSON Lines, a record without "error", a failure whose
+// reason reaches only stderr, a success reported as an error (diff's "they differ" among them),
+// a command's messages leaking into the next script line's record, and text mixed into JSON.
+TEST(CliCamera, JsonGivesEveryCommandsOutcomeAsRecords) {
+  const fs::path saved = TempPath("json_saved.cam");
+  const fs::path luts = TempPath("json_luts.csv");
+  const std::string folder = fs::temp_directory_path().string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    int code;
+    // A record's text must hold this; and the error a failure must report in some record.
+    std::string record_part;
+    std::string error_part;
+  };
+  const std::vector<Case> cases = {
+      {{"get", "Exposure Time"}, "", kExitOk, R"("value":4000,"text":"50.0000us")", ""},
+      {{"get", "No Such Thing"}, "", kExitUsage, R"("command":"get","exit":2)", "No Such Thing"},
+      {{"set", "Exposure Time", "3000"}, "", kExitOk, R"("label":"Exposure Time")", ""},
+      {{"set", "Exposure Time", "999999999"}, "", kExitCamera, R"("value":null)", "did not accept"},
+      {{"set", "Pixel Format", "Stripes"}, "", kExitUsage, R"("exit":2)", "Valid:"},
+      {{"set", "Device User ID", "line 7"}, "", kExitOk, R"("value":"line 7")", ""},
+      {{"dump"}, "", kExitOk, R"("label":"Exposure Time")", ""},
+      {{"list"}, "", kExitOk, R"("kind":"integer")", ""},
+      {{"describe", "Exposure Time"}, "", kExitOk, R"("in_settings_file":true)", ""},
+      {{"identify"}, "", kExitOk, R"("Device Model Name":"QX-4096M-PCL")", ""},
+      {{"userset", "area"}, "", kExitOk, R"("value":)", ""},
+      {{"userset", "store", "factory"}, "", kExitUsage, R"("command":"userset")", "--factory"},
+      {{"save-settings", saved.string()}, "", kExitOk, R"("command":"save-settings","exit":0)", ""},
+      {{"save-settings", folder}, "", kExitCamera, R"("command":"save-settings","exit":1)", ""},
+      {{"load-settings", saved.string()}, "", kExitOk, R"("refused":0)", ""},
+      {{"load-settings", saved.string() + ".absent"}, "", kExitCamera, R"("exit":1)", ""},
+      {{"lut", "read", luts.string(), "--table", "green"}, "", kExitOk, R"("command":"lut")", ""},
+      {{"set-user-id", std::string(80, 'x')}, "", kExitUsage, R"("exit":2)", "too long"},
+      {{"diff", saved.string(), saved.string()}, "", 0, R"("differences":0)", ""},
+      {{"diff", saved.string(), "camera"}, "", 1, R"("differences":1,"error":null)", ""},
+      {{"terminal"}, "rd 0x01001010\n", kExitOk, R"("line":"Rx: 0x01001010=)", ""},
+      {{"shell"},
+       "get \"Exposure Time\"\nset Gamma 12x\n",
+       kExitUsage,
+       R"("command":"shell","exit":2,"error":"Line 2 failed (exit 2).")",
+       "12x"},
+      {{"--colour", "get", "Gamma"}, "", kExitUsage, R"("command":null,"exit":2)", "--colour"},
+  };
+  for (const Case& c : cases) {
+    TestCamera camera;
+    if (c.args[0] == "diff" && c.args[2] == "camera") {
+      camera.model.Poke(sim::reg::kExposureTime, 3000);
+    }
+    std::vector<std::string> args = {"--json"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = RunOn(camera.channel, camera.clock, args, c.input);
+    const std::string what = c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "");
+    EXPECT_EQ(r.code, c.code) << what << '\n' << r.out << r.err;
+    ASSERT_TRUE(IsJsonLines(r.out)) << what << '\n' << r.out;
+    EXPECT_NE(r.out.find(c.record_part), std::string::npos) << what << '\n' << r.out;
+    std::istringstream lines(r.out);
+    std::string errors;
+    for (std::string line; std::getline(lines, line);) {
+      const Json record = Json::parse(line);
+      ASSERT_TRUE(record.contains("error")) << what << ": " << line;
+      if (!record["error"].is_null()) errors += record["error"].get<std::string>() + "\n";
+    }
+    const bool failed = c.code != kExitOk && c.args[0] != "diff";
+    EXPECT_EQ(!errors.empty(), failed) << what << '\n' << r.out;
+    EXPECT_NE(errors.find(c.error_part), std::string::npos) << what << '\n' << errors;
+  }
+  fs::remove(saved);
+  fs::remove(luts);
+}
+
+// A script's records: one per line's command, each with its own outcome.
+TEST(CliCamera, JsonOfAScriptKeepsEachLinesOutcome) {
+  TestCamera camera;
+  const Result r = RunOn(camera.channel, camera.clock, {"--json", "shell", "--keep-going"},
+                         "set \"Exposure Time\" 999999999\nuserset load 1\nget Gamma\n");
+  EXPECT_EQ(r.code, kExitCamera);
+  ASSERT_TRUE(IsJsonLines(r.out)) << r.out;
+  std::vector<Json> records;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) records.push_back(Json::parse(line));
+  ASSERT_EQ(records.size(), 4u) << r.out;
+  EXPECT_EQ(records[0]["label"], "Exposure Time");
+  EXPECT_NE(records[0]["error"].get<std::string>().find("did not accept"), std::string::npos);
+  EXPECT_EQ(records[1]["command"], "userset");
+  EXPECT_TRUE(records[1]["error"].is_null());
+  EXPECT_EQ(records[1]["message"], "Loaded User 1 Data.") << "its own message only";
+  EXPECT_EQ(records[2]["label"], "Gamma");
+  EXPECT_EQ(records[3]["command"], "shell");
+  EXPECT_EQ(records[3]["error"], "Line 1 failed (exit 1).");
 }
 
 }  // namespace

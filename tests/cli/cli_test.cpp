@@ -60,7 +60,7 @@ TEST(Cli, GetAndSetByLabelOrAddress) {
   Result by_address = RunCli({"--simulate", "--json", "get", "0x01001010"});
   EXPECT_EQ(by_address.out,
             "{\"label\":\"Exposure Time\",\"address\":\"0x01001010\",\"value\":4000,"
-            "\"text\":\"50.0000us\",\"unit\":\"us\"}\n");
+            "\"text\":\"50.0000us\",\"unit\":\"us\",\"error\":null}\n");
   Result text = RunCli({"--simulate", "QX-8192M-PCL", "get", "device model name"});
   EXPECT_EQ(text.out, "QX-8192M-PCL\n");
   EXPECT_EQ(RunCli({"--simulate", "set", "Exposure Time", "3000"}).code, kExitOk);
@@ -92,8 +92,8 @@ TEST(Cli, DumpListsEveryParameterTheModelHas) {
   auto lines = [](const std::string& s) { return std::count(s.begin(), s.end(), '\n'); };
   EXPECT_GT(lines(mono.out), 40);
   Result json = RunCli({"--simulate", "--json", "dump"});
-  EXPECT_EQ(json.out.front(), '[');
-  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '{'), lines(mono.out));
+  EXPECT_EQ(json.out.front(), '{');  // JSON Lines: one record per parameter
+  EXPECT_EQ(lines(json.out), lines(mono.out));
 }
 
 TEST(Cli, SettingsFilesAndUserSets) {
