@@ -41,6 +41,15 @@ constexpr const char* kPermissionHint =
 constexpr const char* kPermissionHint = "";
 #endif
 
+// "\\.\COM5" is how COM5 is opened, not how a user knows it.
+std::string DisplayedPath(const std::string& device_path) {
+  constexpr std::string_view kWin32DevicePrefix = "\\\\.\\";
+  if (device_path.starts_with(kWin32DevicePrefix)) {
+    return device_path.substr(kWin32DevicePrefix.size());
+  }
+  return device_path;
+}
+
 std::string HolderList(const LineOpenResult& result) {
   std::string list;
   for (const DeviceHolder& holder : result.holders) {
@@ -71,23 +80,24 @@ OpenFault ClassifyOpenError(SystemErrorKind kind, long code) {
 }
 
 std::string OpenFailureReason(const std::string& device_path, const LineOpenResult& result) {
+  const std::string device = DisplayedPath(device_path);
   switch (ClassifyOpenError(result.error_kind, result.error_code)) {
     case OpenFault::kInUse: {
       const std::string holders = HolderList(result);
-      return device_path + " is in use by another program" +
+      return device + " is in use by another program" +
              (holders.empty() ? "" : " (" + holders + ")") + ".";
     }
     case OpenFault::kPermissionDenied:
-      return device_path + ": permission denied." + kPermissionHint;
+      return device + ": permission denied." + kPermissionHint;
     case OpenFault::kNoSuchDevice:
-      return device_path + ": no such device (is it plugged in, and is the name right?).";
+      return device + ": no such device (is it plugged in, and is the name right?).";
     case OpenFault::kNotATerminal:
-      return device_path + " is not a serial port" +
+      return device + " is not a serial port" +
              (result.error_kind == SystemErrorKind::kErrno ? " (not a terminal)." : ".");
     case OpenFault::kOther:
       break;
   }
-  return device_path + ": " + SystemText(result) + ".";
+  return device + ": " + SystemText(result) + ".";
 }
 
 }  // namespace ctrl
