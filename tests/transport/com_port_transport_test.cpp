@@ -1,13 +1,16 @@
 #include "transport/com_port_transport.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -92,6 +95,54 @@ std::string ReadAvailable(ComPortTransport& port) {
   std::string out(2048, '\0');
   out.resize(static_cast<size_t>(port.Read(out.data(), static_cast<int>(out.size()), 0)));
   return out;
+}
+
+// What opening `device_path` as COM4 reports to a user without rights on it. Root may open any
+// device, so when this program runs as root the attempt is made by a child that has become the
+// user nobody first. The child is forked while no reader thread runs.
+std::vector<std::string> OpenFailureOfAnUnprivilegedUser(const std::string& device_path) {
+  int report[2];
+  if (::pipe(report) != 0) return {"pipe failed"};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(report[0]);
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+      ::_exit(2);
+    }
+    std::string texts;
+    {
+      test::RecordingNotifier notifier;
+      ComPortTransport port;
+      port.port_map().Set("COM4", device_path);
+      if (port.Open("COM4", 9600, 8, 0, false, false)) texts = "opened";
+      for (const std::string& text : notifier.Texts()) texts += text + '\0';
+    }
+    const bool sent =
+        ::write(report[1], texts.data(), texts.size()) == static_cast<ssize_t>(texts.size());
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(report[1]);
+  std::string received;
+  char chunk[512];
+  ssize_t count;
+  while ((count = ::read(report[0], chunk, sizeof chunk)) > 0) {
+    received.append(chunk, static_cast<size_t>(count));
+  }
+  ::close(report[0]);
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    return {"the child failed"};
+  }
+  std::vector<std::string> texts;
+  for (size_t start = 0; start < received.size();) {
+    const size_t end = std::min(received.find('\0', start), received.size());
+    texts.push_back(received.substr(start, end - start));
+    start = end + 1;
+  }
+  return texts;
 }
 
 class TransportComPortTest : public ::testing::Test {
@@ -194,6 +245,17 @@ TEST_F(TransportComPortTest, PortHeldByAnotherProgramNamesIt) {
                             line_.slave_path() + " is in use by another program (camholder, pid " +
                                 std::to_string(holder.pid()) + ").")});
   EXPECT_FALSE(port_.IsOpen());
+}
+
+// A device the user has no rights on: the reason and the group that gives them.
+TEST_F(TransportComPortTest, DeviceWithoutPermissionTellsWhichGroupToJoin) {
+  ASSERT_EQ(::chmod(line_.slave_path().c_str(), 0), 0);
+  EXPECT_EQ(OpenFailureOfAnUnprivilegedUser(line_.slave_path()),
+            std::vector<std::string>{InitFailure(
+                "COM4", "CreateFile",
+                line_.slave_path() +
+                    ": permission denied. The user must be in the dialout group (sudo usermod "
+                    "-aG dialout $USER, then log in again).")});
 }
 
 TEST_F(TransportComPortTest, UnsupportedRateReportsSetCommStateAndStaysClosed) {
