@@ -75,7 +75,8 @@ class TransportConnection final : public Connection {
       }
     }
     if (!channel_.Open(category, options.baud_rate, options.port_index)) {
-      err << "Failed to initialize!\n";
+      // A COM port has already said which device failed and why.
+      if (category != PortCategory::kComPort) err << "Failed to initialize!\n";
       return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ctrl {
 
@@ -25,6 +26,34 @@ enum class LineEvent {
   kInterrupt,  // Interrupt was called
 };
 
+// Whose numbering a system error code follows.
+enum class SystemErrorKind {
+  kNone,   // the step failed without a code of the system
+  kErrno,  // POSIX errno
+  kWin32,  // Win32 GetLastError
+};
+
+// A program that has a device open.
+struct DeviceHolder {
+  std::string program;
+  long pid = 0;
+};
+
+// What Open came to, in the system's own terms; ComPortTransport puts it into the user's.
+struct LineOpenResult {
+  // Empty on success, otherwise the name of the step that failed as the open-failure message
+  // names it ("CreateFile", "SetCommState", ...).
+  std::string failed_step;
+  SystemErrorKind error_kind = SystemErrorKind::kNone;
+  long error_code = 0;
+  // The system's own text for error_code.
+  std::string error_text;
+  // When the device is in use: the programs seen holding it; empty when none could be seen.
+  std::vector<DeviceHolder> holders;
+
+  bool ok() const { return failed_step.empty(); }
+};
+
 // Receives the bytes the reader takes from the line, in order.
 class ReceivedBytes {
  public:
@@ -42,10 +71,8 @@ class ComPortLine {
  public:
   virtual ~ComPortLine() = default;
 
-  // Opens and configures the device. Empty on success, otherwise the name of the step that
-  // failed as the open-failure message names it ("CreateFile", "SetCommState", ...); the
-  // caller then calls Close.
-  virtual std::string Open(const std::string& device_path, const LineFormat& format) = 0;
+  // Opens and configures the device. On failure the caller then calls Close.
+  virtual LineOpenResult Open(const std::string& device_path, const LineFormat& format) = 0;
   // Gives back everything Open took. Only called while no reader runs.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;

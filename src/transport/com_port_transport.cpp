@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "camera/notifier.h"
+#include "transport/com_port_open_failure.h"
 
 namespace ctrl {
 
@@ -44,9 +45,10 @@ bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byt
                             int stop_bits, bool xon_xoff, bool parity_check) {
   Close();
   const LineFormat format{baud_rate, byte_size, stop_bits, xon_xoff, parity_check};
-  const std::string failed_step = line_->Open(port_map_.DevicePath(port_name), format);
-  if (!failed_step.empty()) {
-    ShowExclamation("Failed to initialize " + port_name + " port!\nError in " + failed_step + "()");
+  const std::string device_path = port_map_.DevicePath(port_name);
+  const LineOpenResult opened = line_->Open(device_path, format);
+  if (!opened.ok()) {
+    ReportOpenFailure(port_name, device_path, opened);
     Release();
     return false;
   }
@@ -56,11 +58,22 @@ bool ComPortTransport::Open(const std::string& port_name, int baud_rate, int byt
   running_.store(true, std::memory_order_release);
   try {
     reader_ = std::thread([this] { ReaderLoop(); });
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& error) {
+    LineOpenResult failure;
+    failure.failed_step = "CreateThread";
+    failure.error_text = error.code().message();
+    ReportOpenFailure(port_name, device_path, failure);
     Release();
     return false;
   }
   return true;
+}
+
+void ComPortTransport::ReportOpenFailure(const std::string& port_name,
+                                         const std::string& device_path,
+                                         const LineOpenResult& failure) {
+  ShowExclamation("Failed to initialize " + port_name + " port!\nError in " + failure.failed_step +
+                  "()\n" + OpenFailureReason(device_path, failure));
 }
 
 void ComPortTransport::ReaderLoop() {

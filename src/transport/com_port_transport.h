@@ -47,7 +47,8 @@ class ComPortTransport final : public ComPort {
   std::string PortName(int index) const override;
 
   // Closes any open port first. Each failing step reports
-  // "Failed to initialize <name> port!\nError in <step>()" and leaves the port closed.
+  // "Failed to initialize <name> port!\nError in <step>()\n<device path and reason>" and
+  // leaves the port closed.
   bool Open(const std::string& port_name, int baud_rate, int byte_size, int stop_bits,
             bool xon_xoff, bool parity_check) override;
   // Stops and joins the reader thread before the line is closed.
@@ -77,6 +78,8 @@ class ComPortTransport final : public ComPort {
 
   void ReaderLoop();
   void Release();
+  static void ReportOpenFailure(const std::string& port_name, const std::string& device_path,
+                                const LineOpenResult& failure);
 
   ComPortMap port_map_;
   std::unique_ptr<ComPortLine> line_;

@@ -5,8 +5,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "transport/com_port_line.h"
@@ -70,13 +76,71 @@ tcflag_t CharacterSizeOf(int byte_size) {
   }
 }
 
+LineOpenResult Failed(const char* step, int error) {
+  LineOpenResult result;
+  result.failed_step = step;
+  result.error_kind = SystemErrorKind::kErrno;
+  result.error_code = error;
+  result.error_text = std::strerror(error);
+  return result;
+}
+
+// The programs other than this one with the device open, as far as /proc shows them: the
+// descriptors of another user's processes are hidden unless this one runs as root. Only links
+// are read, nothing is opened, so no device or file system is touched.
+std::vector<DeviceHolder> ProgramsHolding(const std::string& device_path) {
+  constexpr size_t kMostHolders = 4;
+  std::vector<DeviceHolder> holders;
+  char resolved[PATH_MAX];
+  const std::string target =
+      ::realpath(device_path.c_str(), resolved) != nullptr ? resolved : device_path;
+  DIR* processes = ::opendir("/proc");
+  if (processes == nullptr) return holders;
+  const long own_pid = static_cast<long>(::getpid());
+  while (const dirent* process = ::readdir(processes)) {
+    char* end = nullptr;
+    const long pid = std::strtol(process->d_name, &end, 10);
+    if (*end != '\0' || pid <= 0 || pid == own_pid) continue;
+    const std::string fd_folder = "/proc/" + std::string(process->d_name) + "/fd";
+    DIR* descriptors = ::opendir(fd_folder.c_str());
+    if (descriptors == nullptr) continue;
+    bool holds = false;
+    while (const dirent* descriptor = ::readdir(descriptors)) {
+      if (descriptor->d_name[0] == '.') continue;
+      const std::string link = fd_folder + "/" + descriptor->d_name;
+      char linked[PATH_MAX];
+      const ssize_t length = ::readlink(link.c_str(), linked, sizeof linked);
+      if (length > 0 && static_cast<size_t>(length) < sizeof linked &&
+          target.compare(0, std::string::npos, linked, static_cast<size_t>(length)) == 0) {
+        holds = true;
+        break;
+      }
+    }
+    ::closedir(descriptors);
+    if (!holds) continue;
+    std::string program;
+    std::getline(std::ifstream("/proc/" + std::string(process->d_name) + "/comm"), program);
+    holders.push_back({program.empty() ? "?" : program, pid});
+    if (holders.size() == kMostHolders) break;
+  }
+  ::closedir(processes);
+  return holders;
+}
+
+// A device already held: who holds it, if that can be seen.
+LineOpenResult InUse(const char* step, int error, const std::string& device_path) {
+  LineOpenResult result = Failed(step, error);
+  result.holders = ProgramsHolding(device_path);
+  return result;
+}
+
 // A tty opened for exclusive use. The wake-up pipe is how Interrupt ends the reader's poll:
 // once written to, it stays readable until the line is closed.
 class PosixComPortLine final : public ComPortLine {
  public:
   ~PosixComPortLine() override { Close(); }
 
-  std::string Open(const std::string& device_path, const LineFormat& format) override;
+  LineOpenResult Open(const std::string& device_path, const LineFormat& format) override;
   void Close() override;
   bool IsOpen() const override { return port_.valid(); }
   LineEvent Wait(ReceivedBytes& received) override;
@@ -93,41 +157,49 @@ class PosixComPortLine final : public ComPortLine {
   bool settings_saved_ = false;
 };
 
-std::string PosixComPortLine::Open(const std::string& device_path, const LineFormat& format) {
+LineOpenResult PosixComPortLine::Open(const std::string& device_path, const LineFormat& format) {
   // Exclusive use of the line stands in for the unshared open of the device.
   port_.Reset(::open(device_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!port_.valid()) return "CreateFile";
+  if (!port_.valid()) {
+    const int error = errno;
+    if (error == EBUSY) return InUse("CreateFile", error, device_path);
+    return Failed("CreateFile", error);
+  }
   // TIOCEXCL keeps other users out, except privileged ones; the lock keeps out every other
   // instance of this tool too.
-  if (::ioctl(port_.get(), TIOCEXCL) != 0) return "CreateFile";
-  if (::flock(port_.get(), LOCK_EX | LOCK_NB) != 0) return "CreateFile";
+  if (::ioctl(port_.get(), TIOCEXCL) != 0) return Failed("CreateFile", errno);
+  if (::flock(port_.get(), LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    if (error == EWOULDBLOCK) return InUse("CreateFile", error, device_path);
+    return Failed("CreateFile", error);
+  }
 
   int wake[2];
-  if (::pipe(wake) != 0) return "SetCommMask";
+  if (::pipe(wake) != 0) return Failed("SetCommMask", errno);
   wake_read_.Reset(wake[0]);
   wake_write_.Reset(wake[1]);
   for (int fd : wake) {
     if (::fcntl(fd, F_SETFL, O_NONBLOCK) != 0 || ::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
-      return "SetCommMask";
+      return Failed("SetCommMask", errno);
     }
   }
 
   // Start from empty driver queues.
-  if (::tcflush(port_.get(), TCIOFLUSH) != 0) return "SetupComm";
+  if (::tcflush(port_.get(), TCIOFLUSH) != 0) return Failed("SetupComm", errno);
 
   // Reads return at once with whatever is queued.
   const int flags = ::fcntl(port_.get(), F_GETFL);
   if (flags < 0 || ::fcntl(port_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
-    return "SetCommTimeouts";
+    return Failed("SetCommTimeouts", errno);
   }
 
   termios settings{};
-  if (::tcgetattr(port_.get(), &settings) != 0) return "GetCommState";
+  if (::tcgetattr(port_.get(), &settings) != 0) return Failed("GetCommState", errno);
   saved_settings_ = settings;
   settings_saved_ = true;
 
   speed_t speed;
-  if (!SpeedOf(format.baud_rate, &speed)) return "SetCommState";
+  if (!SpeedOf(format.baud_rate, &speed)) return Failed("SetCommState", EINVAL);
   ::cfmakeraw(&settings);
   settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
   settings.c_cflag |= CharacterSizeOf(format.byte_size) | CLOCAL | CREAD;
@@ -141,13 +213,13 @@ std::string PosixComPortLine::Open(const std::string& device_path, const LineFor
   settings.c_cc[VTIME] = 0;
   if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0 ||
       ::tcsetattr(port_.get(), TCSANOW, &settings) != 0) {
-    return "SetCommState";
+    return Failed("SetCommState", errno);
   }
 
   // Raise DTR; a pseudo-terminal has no modem lines, so a refusal is not an error.
   const int dtr = TIOCM_DTR;
   ::ioctl(port_.get(), TIOCMBIS, &dtr);
-  return "";
+  return {};
 }
 
 void PosixComPortLine::Close() {

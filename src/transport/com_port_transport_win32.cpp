@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "transport/com_port_line.h"
+#include "transport/com_port_open_failure.h"
 #include "transport/unique_handle.h"
 
 namespace ctrl {
@@ -20,6 +21,33 @@ UniqueHandle CreatePortEvent(const char* prefix, const std::string& device_path)
   return UniqueHandle(::CreateEventA(nullptr, TRUE, TRUE, name.c_str()));
 }
 
+static_assert(win32_error::kInvalidFunction == ERROR_INVALID_FUNCTION);
+static_assert(win32_error::kFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(win32_error::kPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(win32_error::kAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(win32_error::kSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(win32_error::kNotSupported == ERROR_NOT_SUPPORTED);
+static_assert(win32_error::kDeviceDoesNotExist == ERROR_DEV_NOT_EXIST);
+
+// The step's failure with the system's code and text for it; called right after the failing
+// call, before anything else can change the last error.
+LineOpenResult Failed(const char* step) {
+  const DWORD error = ::GetLastError();
+  LineOpenResult result;
+  result.failed_step = step;
+  result.error_kind = SystemErrorKind::kWin32;
+  result.error_code = static_cast<long>(error);
+  char text[512] = {};
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, text, sizeof text, nullptr);
+  result.error_text.assign(text, length);
+  while (!result.error_text.empty() &&
+         (result.error_text.back() == '\n' || result.error_text.back() == '\r')) {
+    result.error_text.pop_back();
+  }
+  return result;
+}
+
 UniqueHandle CreateUnnamedEvent() {
   return UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
@@ -30,7 +58,7 @@ class Win32ComPortLine final : public ComPortLine {
  public:
   ~Win32ComPortLine() override { Close(); }
 
-  std::string Open(const std::string& device_path, const LineFormat& format) override;
+  LineOpenResult Open(const std::string& device_path, const LineFormat& format) override;
   void Close() override;
   bool IsOpen() const override { return port_.valid(); }
   LineEvent Wait(ReceivedBytes& received) override;
@@ -61,11 +89,11 @@ class Win32ComPortLine final : public ComPortLine {
   DWORD wait_mask_ = 0;
 };
 
-std::string Win32ComPortLine::Open(const std::string& device_path, const LineFormat& format) {
+LineOpenResult Win32ComPortLine::Open(const std::string& device_path, const LineFormat& format) {
   // "\\.\COMn" also reaches COM10 and above.
   port_.Reset(::CreateFileA(device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-  if (!port_.valid()) return "CreateFile";
+  if (!port_.valid()) return Failed("CreateFile");
 
   std::memset(&write_overlap_, 0, sizeof write_overlap_);
   std::memset(&read_overlap_, 0, sizeof read_overlap_);
@@ -75,13 +103,13 @@ std::string Win32ComPortLine::Open(const std::string& device_path, const LineFor
   stop_event_ = CreateUnnamedEvent();
   if (!write_event_.valid() || !read_event_.valid() || !wait_event_.valid() ||
       !stop_event_.valid()) {
-    return "SetCommMask";
+    return Failed("SetCommMask");
   }
   write_overlap_.hEvent = write_event_.get();
   read_overlap_.hEvent = read_event_.get();
 
-  if (!::SetCommMask(port_.get(), EV_RXCHAR)) return "SetCommMask";
-  if (!::SetupComm(port_.get(), kQueueSize, kQueueSize)) return "SetupComm";
+  if (!::SetCommMask(port_.get(), EV_RXCHAR)) return Failed("SetCommMask");
+  if (!::SetupComm(port_.get(), kQueueSize, kQueueSize)) return Failed("SetupComm");
 
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;  // A read returns at once with what is queued.
@@ -89,11 +117,11 @@ std::string Win32ComPortLine::Open(const std::string& device_path, const LineFor
   timeouts.ReadTotalTimeoutConstant = 0;
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutMs;
-  if (!::SetCommTimeouts(port_.get(), &timeouts)) return "SetCommTimeouts";
+  if (!::SetCommTimeouts(port_.get(), &timeouts)) return Failed("SetCommTimeouts");
 
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (!::GetCommState(port_.get(), &dcb)) return "GetCommState";
+  if (!::GetCommState(port_.get(), &dcb)) return Failed("GetCommState");
   // DTR control, DSR handling and the error, EOF and event characters stay as reported.
   dcb.DCBlength = sizeof dcb;
   dcb.BaudRate = static_cast<DWORD>(format.baud_rate);
@@ -110,10 +138,10 @@ std::string Win32ComPortLine::Open(const std::string& device_path, const LineFor
   dcb.XoffLim = 1500;
   dcb.XonChar = 0x11;
   dcb.XoffChar = 0x13;
-  if (!::SetCommState(port_.get(), &dcb)) return "SetCommState";
+  if (!::SetCommState(port_.get(), &dcb)) return Failed("SetCommState");
 
   ::EscapeCommFunction(port_.get(), SETDTR);
-  return "";
+  return {};
 }
 
 void Win32ComPortLine::Close() {

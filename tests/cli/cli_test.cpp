@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #ifndef _WIN32
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #endif
@@ -245,6 +246,29 @@ TEST(Cli, UnwritableDestinationFailsBeforeAnyCameraTraffic) {
   }
   EXPECT_TRUE(fs::is_directory(folder.path() / "taken" / "inside"));
   EXPECT_EQ(folder.TemporaryFiles(), std::vector<std::string>{});
+}
+
+// A port that does not open says once, on one line, which device failed and why.
+TEST(Cli, PortThatDoesNotOpenNamesTheDeviceAndTheReasonOnce) {
+  test::PtyPair held;
+  ASSERT_TRUE(held.ok());
+  ASSERT_EQ(::flock(held.own_slave(), LOCK_EX | LOCK_NB), 0);
+  const struct {
+    std::string device;
+    std::string reason;
+  } cases[] = {
+      {"/nonexistent/ttyCAM9",
+       "/nonexistent/ttyCAM9: no such device (is it plugged in, and is the name right?)."},
+      {"/dev/null", "/dev/null is not a serial port (not a terminal)."},
+      {held.slave_path(), held.slave_path() + " is in use by another program."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.device);
+    Result r = RunCli({"--device", c.device, "get", "Exposure Time"});
+    EXPECT_EQ(r.code, kExitCamera);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Failed to initialize COM1 port! Error in CreateFile() " + c.reason + "\n");
+  }
 }
 #endif
 

@@ -24,15 +24,15 @@ struct Step {
 // Pauses are recorded, never waited out.
 class ScriptedLine final : public ComPortLine {
  public:
-  ScriptedLine(std::vector<Step> script, std::string open_failure)
-      : script_(std::move(script)), open_failure_(std::move(open_failure)) {}
+  ScriptedLine(std::vector<Step> script, LineOpenResult open_result)
+      : script_(std::move(script)), open_result_(std::move(open_result)) {}
 
-  std::string Open(const std::string& device_path, const LineFormat& /*format*/) override {
+  LineOpenResult Open(const std::string& device_path, const LineFormat& /*format*/) override {
     std::lock_guard<std::mutex> lock(mutex_);
     opened_path_ = device_path;
     open_ = true;
     interrupted_ = false;
-    return open_failure_;
+    return open_result_;
   }
   void Close() override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -92,7 +92,7 @@ class ScriptedLine final : public ComPortLine {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Step> script_;
-  std::string open_failure_;
+  LineOpenResult open_result_;
   std::string opened_path_;
   size_t next_ = 0;
   int waits_ = 0;
@@ -165,7 +165,7 @@ TEST(TransportComPortPolicy, ReaderFollowsOnePolicyForEveryWaitResult) {
   for (const PolicyCase& c : cases) {
     SCOPED_TRACE(c.name);
     test::RecordingNotifier notifier;
-    auto owned = std::make_unique<ScriptedLine>(c.script, "");
+    auto owned = std::make_unique<ScriptedLine>(c.script, LineOpenResult{});
     ScriptedLine& line = *owned;
     ComPortTransport port(std::move(owned));
     port.port_map().Set("COM4", "line-under-test");
@@ -200,7 +200,8 @@ TEST(TransportComPortPolicy, ReaderFollowsOnePolicyForEveryWaitResult) {
 
 // A lost line stays lost only until the port is opened again.
 TEST(TransportComPortPolicy, OpeningAgainForgetsTheLoss) {
-  auto owned = std::make_unique<ScriptedLine>(std::vector<Step>{{LineEvent::kGone, ""}}, "");
+  auto owned =
+      std::make_unique<ScriptedLine>(std::vector<Step>{{LineEvent::kGone, ""}}, LineOpenResult{});
   ScriptedLine& line = *owned;
   ComPortTransport port(std::move(owned));
   ASSERT_TRUE(port.Open("COM1", 9600, 8, 0, false, false));
@@ -211,15 +212,24 @@ TEST(TransportComPortPolicy, OpeningAgainForgetsTheLoss) {
   EXPECT_FALSE(port.LineLost());
 }
 
-// The step the platform names is reported with the port's name, and the line is given back.
+// The step the platform names is reported with the port's name, the device and the reason
+// below it, and the line is given back.
 TEST(TransportComPortPolicy, OpenFailureNamesTheStepAndLeavesThePortClosed) {
   test::RecordingNotifier notifier;
-  auto owned = std::make_unique<ScriptedLine>(std::vector<Step>{}, "SetCommTimeouts");
+  LineOpenResult refusal;
+  refusal.failed_step = "SetCommTimeouts";
+  refusal.error_kind = SystemErrorKind::kWin32;
+  refusal.error_code = 5;  // access denied: another program has the port
+  refusal.error_text = "Access is denied.";
+  auto owned = std::make_unique<ScriptedLine>(std::vector<Step>{}, refusal);
   ScriptedLine& line = *owned;
   ComPortTransport port(std::move(owned));
+  port.port_map().Set("COM12", "/dev/ttyCAM12");
   EXPECT_FALSE(port.Open("COM12", 115200, 8, 0, false, false));
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{
-                                  "Failed to initialize COM12 port!\nError in SetCommTimeouts()"});
+                                  "Failed to initialize COM12 port!\nError in SetCommTimeouts()\n"
+                                  "/dev/ttyCAM12 is in use by another program."});
+  EXPECT_EQ(line.opened_path(), "/dev/ttyCAM12");
   EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_FALSE(line.IsOpen());
   EXPECT_EQ(line.waits(), 0);  // no reader was started

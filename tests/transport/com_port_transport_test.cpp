@@ -1,9 +1,16 @@
 #include "transport/com_port_transport.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -15,9 +22,62 @@
 namespace ctrl {
 namespace {
 
-std::string InitFailure(const std::string& port, const std::string& step) {
-  return "Failed to initialize " + port + " port!\nError in " + step + "()";
+std::string InitFailure(const std::string& port, const std::string& step,
+                        const std::string& reason) {
+  return "Failed to initialize " + port + " port!\nError in " + step + "()\n" + reason;
 }
+
+// Another program holding a device the way this tool does (TIOCEXCL and an exclusive lock),
+// under a name of its own, until it is destroyed.
+class HoldingProcess {
+ public:
+  HoldingProcess(const std::string& device_path, const char* program) {
+    int ready[2];
+    int release[2];
+    if (::pipe(ready) != 0) return;
+    if (::pipe(release) != 0) {
+      ::close(ready[0]);
+      ::close(ready[1]);
+      return;
+    }
+    const char* path = device_path.c_str();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // Only system calls from here on: the child of a threaded program.
+      ::close(ready[0]);
+      ::close(release[1]);
+      ::prctl(PR_SET_NAME, program);
+      const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+      const char held =
+          fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
+      if (::write(ready[1], &held, 1) != 1) ::_exit(1);
+      char ignored;
+      while (::read(release[0], &ignored, 1) > 0) {
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_ = release[1];
+    char held = 0;
+    holding_ = pid_ > 0 && ::read(ready[0], &held, 1) == 1 && held == 1;
+    ::close(ready[0]);
+  }
+  ~HoldingProcess() {
+    if (release_ >= 0) ::close(release_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+  HoldingProcess(const HoldingProcess&) = delete;
+  HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+  bool holding() const { return holding_; }
+  long pid() const { return static_cast<long>(pid_); }
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;
+  bool holding_ = false;
+};
 
 // Waits for a condition that another thread makes true; the bound only keeps a broken build
 // from hanging the suite.
@@ -35,6 +95,54 @@ std::string ReadAvailable(ComPortTransport& port) {
   std::string out(2048, '\0');
   out.resize(static_cast<size_t>(port.Read(out.data(), static_cast<int>(out.size()), 0)));
   return out;
+}
+
+// What opening `device_path` as COM4 reports to a user without rights on it. Root may open any
+// device, so when this program runs as root the attempt is made by a child that has become the
+// user nobody first. The child is forked while no reader thread runs.
+std::vector<std::string> OpenFailureOfAnUnprivilegedUser(const std::string& device_path) {
+  int report[2];
+  if (::pipe(report) != 0) return {"pipe failed"};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(report[0]);
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+      ::_exit(2);
+    }
+    std::string texts;
+    {
+      test::RecordingNotifier notifier;
+      ComPortTransport port;
+      port.port_map().Set("COM4", device_path);
+      if (port.Open("COM4", 9600, 8, 0, false, false)) texts = "opened";
+      for (const std::string& text : notifier.Texts()) texts += text + '\0';
+    }
+    const bool sent =
+        ::write(report[1], texts.data(), texts.size()) == static_cast<ssize_t>(texts.size());
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(report[1]);
+  std::string received;
+  char chunk[512];
+  ssize_t count;
+  while ((count = ::read(report[0], chunk, sizeof chunk)) > 0) {
+    received.append(chunk, static_cast<size_t>(count));
+  }
+  ::close(report[0]);
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    return {"the child failed"};
+  }
+  std::vector<std::string> texts;
+  for (size_t start = 0; start < received.size();) {
+    const size_t end = std::min(received.find('\0', start), received.size());
+    texts.push_back(received.substr(start, end - start));
+    start = end + 1;
+  }
+  return texts;
 }
 
 class TransportComPortTest : public ::testing::Test {
@@ -80,7 +188,10 @@ TEST(TransportComPortOpenFailure, MissingDeviceReportsCreateFile) {
   port.port_map().Set("COM5", "/nonexistent/ttyCAM5");
   EXPECT_FALSE(port.Open("COM5", 9600, 8, 0, false, false));
   ASSERT_EQ(notifier.messages.size(), 1u);
-  EXPECT_EQ(notifier.messages[0].text, InitFailure("COM5", "CreateFile"));
+  EXPECT_EQ(notifier.messages[0].text,
+            InitFailure("COM5", "CreateFile",
+                        "/nonexistent/ttyCAM5: no such device (is it plugged in, and is the name "
+                        "right?)."));
   EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_FALSE(port.IsOpen());
   EXPECT_FALSE(port.Write("rd\r\n", 4, 0));
@@ -89,17 +200,23 @@ TEST(TransportComPortOpenFailure, MissingDeviceReportsCreateFile) {
   EXPECT_FALSE(port.WaitForData(10));
 }
 
+// A regular file and a device that is no terminal open, but are no serial line.
 TEST(TransportComPortOpenFailure, FileThatIsNoTerminalIsRefused) {
-  test::RecordingNotifier notifier;
   char path[] = "/tmp/transport_not_a_tty_XXXXXX";
   const int fd = ::mkstemp(path);
   ASSERT_GE(fd, 0);
   ::close(fd);
-  ComPortTransport port;
-  port.port_map().Set("COM2", path);
-  EXPECT_FALSE(port.Open("COM2", 9600, 8, 0, false, false));
-  EXPECT_EQ(notifier.Texts(), std::vector<std::string>{InitFailure("COM2", "CreateFile")});
-  EXPECT_FALSE(port.IsOpen());
+  for (const std::string& device : {std::string(path), std::string("/dev/null")}) {
+    SCOPED_TRACE(device);
+    test::RecordingNotifier notifier;
+    ComPortTransport port;
+    port.port_map().Set("COM2", device);
+    EXPECT_FALSE(port.Open("COM2", 9600, 8, 0, false, false));
+    EXPECT_EQ(notifier.Texts(),
+              std::vector<std::string>{InitFailure(
+                  "COM2", "CreateFile", device + " is not a serial port (not a terminal).")});
+    EXPECT_FALSE(port.IsOpen());
+  }
   ::unlink(path);
 }
 
@@ -108,15 +225,44 @@ TEST_F(TransportComPortTest, PortTakenByAnotherUserIsRefused) {
   ComPortTransport second;
   second.port_map().Set("COM3", line_.slave_path());
   EXPECT_FALSE(second.Open("COM3", 9600, 8, 0, false, false));
-  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{InitFailure("COM3", "CreateFile")});
+  // The holder is this very program, which is not named as another one.
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{InitFailure(
+                "COM3", "CreateFile", line_.slave_path() + " is in use by another program.")});
   // Once released, the line can be taken.
   port_.Close();
   EXPECT_TRUE(second.Open("COM3", 9600, 8, 0, false, false));
 }
 
+// Another process holding the line is named with its pid, so the user knows what to close.
+TEST_F(TransportComPortTest, PortHeldByAnotherProgramNamesIt) {
+  HoldingProcess holder(line_.slave_path(), "camholder");
+  ASSERT_TRUE(holder.holding());
+  EXPECT_FALSE(OpenCom1());
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{
+                InitFailure("COM1", "CreateFile",
+                            line_.slave_path() + " is in use by another program (camholder, pid " +
+                                std::to_string(holder.pid()) + ").")});
+  EXPECT_FALSE(port_.IsOpen());
+}
+
+// A device the user has no rights on: the reason and the group that gives them.
+TEST_F(TransportComPortTest, DeviceWithoutPermissionTellsWhichGroupToJoin) {
+  ASSERT_EQ(::chmod(line_.slave_path().c_str(), 0), 0);
+  EXPECT_EQ(OpenFailureOfAnUnprivilegedUser(line_.slave_path()),
+            std::vector<std::string>{InitFailure(
+                "COM4", "CreateFile",
+                line_.slave_path() +
+                    ": permission denied. The user must be in the dialout group (sudo usermod "
+                    "-aG dialout $USER, then log in again).")});
+}
+
 TEST_F(TransportComPortTest, UnsupportedRateReportsSetCommStateAndStaysClosed) {
   EXPECT_FALSE(OpenCom1(12345));
-  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{InitFailure("COM1", "SetCommState")});
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{
+                InitFailure("COM1", "SetCommState", line_.slave_path() + ": Invalid argument.")});
   EXPECT_FALSE(port_.IsOpen());
   // The failed attempt released the line.
   EXPECT_TRUE(OpenCom1());

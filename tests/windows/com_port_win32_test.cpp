@@ -113,7 +113,9 @@ TEST(Win32ComPortOpenFailure, MissingPortNamesCreateFileAndThePort) {
   // Wine and Windows both know COM16 by name only when a device stands behind it.
   EXPECT_FALSE(port.Open("COM16", 9600, 8, 0, false, false));
   EXPECT_EQ(notifier.Texts(),
-            std::vector<std::string>{"Failed to initialize COM16 port!\nError in CreateFile()"});
+            std::vector<std::string>{"Failed to initialize COM16 port!\nError in CreateFile()\n"
+                                     "COM16: no such device (is it plugged in, and is the name "
+                                     "right?)."});
   EXPECT_FALSE(port.IsOpen());
   EXPECT_FALSE(port.Write("rd\r\n", 4, 0));
   EXPECT_FALSE(port.WaitForData(10));
