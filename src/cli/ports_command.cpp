@@ -77,6 +77,10 @@ std::string Padded(const std::string& text, std::size_t width) {
   return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
 }
 
+std::string RightAligned(const std::string& text, std::size_t width) {
+  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
 void PrintSerialDevices(const std::vector<SerialDevice>& devices, std::ostream& out) {
   if (devices.empty()) {
     out << "  Serial devices present: none\n";
@@ -109,6 +113,10 @@ void ListComPorts(const ComPortMap& port_map, bool json, std::ostream& out) {
       out << "  COM port names and the device each opens (--port COMn):\n";
     }
   }
+  std::size_t path_width = 0;
+  for (int index = 0; index < kComPortCount; ++index) {
+    path_width = std::max(path_width, port_map.DevicePath(ComPortName(index)).size());
+  }
   for (int index = 0; index < kComPortCount; ++index) {
     const std::string name = ComPortName(index);
     const std::string path = port_map.DevicePath(name);
@@ -119,8 +127,13 @@ void ListComPorts(const ComPortMap& port_map, bool json, std::ostream& out) {
                                listed ? Json(device != nullptr) : Json(), device))
           << '\n';
     } else {
-      out << "  " << (listed ? "  " : "") << index << "  " << name << "  " << path;
-      if (listed) out << (device ? "  present" : "  not present");
+      out << (listed ? "    " : "  ") << RightAligned(std::to_string(index), 2) << "  "
+          << Padded(name, 5) << "  ";
+      if (listed) {
+        out << Padded(path, path_width) << (device ? "  present" : "  not present");
+      } else {
+        out << path;
+      }
       out << '\n';
     }
   }

@@ -160,8 +160,8 @@ TEST_F(PortsListing, PlainTextShowsTheDevicesAndWhetherEachComNameFindsOne) {
   EXPECT_NE(text.find("also /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("  COM2  /dev/ttyS1  not present\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("  COM3  /dev/ttyS2  present\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   1  COM2   /dev/ttyS1   not present\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   2  COM3   /dev/ttyS2   present\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("/dev/ttyS1  UART"), std::string::npos) << text;
 }
 
