@@ -112,15 +112,6 @@ bool ResolveConnection(const GlobalArguments& arguments, ConnectionOptions& conn
   return true;
 }
 
-Subcommand AddPorts(CLI::App& app) {
-  return {app.add_subcommand("ports", "List the ports of every category"),
-          [](Session& session) {
-            ListPorts(session.options().connection, session.out());
-            return kExitOk;
-          },
-          /*needs_camera=*/false};
-}
-
 int RunSubcommand(const Subcommand& subcommand, const GlobalOptions& options, std::ostream& out,
                   std::ostream& err, const Environment& environment) {
   Session session(options, out, err, environment);

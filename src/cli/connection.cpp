@@ -128,26 +128,4 @@ std::unique_ptr<Connection> OpenConnection(const ConnectionOptions& options, std
   return connection;
 }
 
-void ListPorts(const ConnectionOptions& options, std::ostream& out) {
-  SystemTransports transports;
-  CommChannel channel(transports.com_port, transports.cl_serial_2000, transports.cl_serial_2001,
-                      transports.cl_serial_v11);
-  if (!options.device.empty() && options.category == PortCategory::kComPort) {
-    transports.com_port.port_map().Set(ComPortName(options.port_index), options.device);
-  }
-  for (const PortCategoryFacts& facts : kPortCategories) {
-    channel.set_port_category(facts.category);
-    int count = channel.PortCount();
-    out << facts.display_name << " (--category " << facts.cli_name << "): " << count
-        << (count == 1 ? " port" : " ports") << '\n';
-    for (int i = 0; i < count; ++i) {
-      out << "  " << i << "  " << channel.PortName(i);
-      if (facts.category == PortCategory::kComPort) {
-        out << "  " << transports.com_port.port_map().DevicePath(ComPortName(i));
-      }
-      out << '\n';
-    }
-  }
-}
-
 }  // namespace ctrl::cli

@@ -32,7 +32,4 @@ class Connection {
 // their own open failures through the notifier.
 std::unique_ptr<Connection> OpenConnection(const ConnectionOptions& options, std::ostream& err);
 
-// Lists the ports of every category as the communication dialog would.
-void ListPorts(const ConnectionOptions& options, std::ostream& out);
-
 }  // namespace ctrl::cli

@@ -39,6 +39,8 @@ Subcommand AddLoadSettings(CLI::App& app);
 Subcommand AddUserSet(CLI::App& app);
 Subcommand AddSetUserId(CLI::App& app);
 Subcommand AddSetSerial(CLI::App& app);
+// The ports of every category and the serial devices present (ports_command.cpp).
+Subcommand AddPorts(CLI::App& app);
 // LUT files (lut_command.cpp) and the raw line mode (terminal_command.cpp).
 Subcommand AddLut(CLI::App& app);
 Subcommand AddTerminal(CLI::App& app);
