@@ -35,7 +35,8 @@ Json FirstOrNull(const std::vector<std::string>& texts) {
   return texts.empty() ? Json() : Json(texts.front());
 }
 
-// One line of --json output; every line has the same keys, null where a key does not apply.
+// One line of --json output; every line has the same keys, null where a key does not apply
+// (and "error", always null, as every record has).
 // `index` and `name` are null for a device no COM name leads to; `present` is null where the
 // system does not list its devices; the device keys are null unless a listed device is behind.
 Json PortLine(std::string_view category, Json index, Json name, Json device, Json present,
@@ -99,7 +100,9 @@ void PrintSerialDevices(const std::vector<SerialDevice>& devices, std::ostream& 
 
 // The COM category: the devices present, then the device each COMn name opens. `port_map` holds
 // the mapping in effect (--device for the --port name, the platform's default for the rest).
-void ListComPorts(const ComPortMap& port_map, bool json, std::ostream& out) {
+void ListComPorts(const ComPortMap& port_map, Session& session) {
+  const bool json = session.json();
+  std::ostream& out = session.out();
   const PortCategoryFacts& facts = FactsOf(PortCategory::kComPort);
   const bool listed = SerialDevicesAreListed();
   const std::vector<SerialDevice> devices = ListSerialDevices();
@@ -123,9 +126,8 @@ void ListComPorts(const ComPortMap& port_map, bool json, std::ostream& out) {
     const SerialDevice* device = FindSerialDevice(devices, path);
     if (device) named[static_cast<std::size_t>(device - devices.data())] = true;
     if (json) {
-      out << JsonText(PortLine(facts.cli_name, index, name, path,
-                               listed ? Json(device != nullptr) : Json(), device))
-          << '\n';
+      session.EmitJson(PortLine(facts.cli_name, index, name, path,
+                                listed ? Json(device != nullptr) : Json(), device));
     } else {
       out << (listed ? "    " : "  ") << RightAligned(std::to_string(index), 2) << "  "
           << Padded(name, 5) << "  ";
@@ -141,14 +143,16 @@ void ListComPorts(const ComPortMap& port_map, bool json, std::ostream& out) {
   // Devices no COM name leads to: reached with --device.
   for (std::size_t i = 0; i < devices.size(); ++i) {
     if (named[i]) continue;
-    out << JsonText(
-               PortLine(facts.cli_name, Json(), Json(), devices[i].device_node, true, &devices[i]))
-        << '\n';
+    session.EmitJson(
+        PortLine(facts.cli_name, Json(), Json(), devices[i].device_node, true, &devices[i]));
   }
 }
 
 // Every category as the communication dialog lists it; the COM ports with the devices present.
-void ListPorts(const ConnectionOptions& options, bool json, std::ostream& out) {
+void ListPorts(Session& session) {
+  const ConnectionOptions& options = session.options().connection;
+  const bool json = session.json();
+  std::ostream& out = session.out();
   SystemTransports transports;
   CommChannel channel(transports.com_port, transports.cl_serial_2000, transports.cl_serial_2001,
                       transports.cl_serial_v11);
@@ -157,7 +161,7 @@ void ListPorts(const ConnectionOptions& options, bool json, std::ostream& out) {
   }
   for (const PortCategoryFacts& facts : kPortCategories) {
     if (facts.category == PortCategory::kComPort) {
-      ListComPorts(transports.com_port.port_map(), json, out);
+      ListComPorts(transports.com_port.port_map(), session);
       continue;
     }
     channel.set_port_category(facts.category);
@@ -168,8 +172,7 @@ void ListPorts(const ConnectionOptions& options, bool json, std::ostream& out) {
     }
     for (int i = 0; i < count; ++i) {
       if (json) {
-        out << JsonText(PortLine(facts.cli_name, i, channel.PortName(i), Json(), true, nullptr))
-            << '\n';
+        session.EmitJson(PortLine(facts.cli_name, i, channel.PortName(i), Json(), true, nullptr));
       } else {
         out << "  " << i << "  " << DisplayText(channel.PortName(i)) << '\n';
       }
@@ -184,7 +187,7 @@ Subcommand AddPorts(CLI::App& app) {
                              "List the ports of every category and the serial devices "
                              "present"),
           [](Session& session) {
-            ListPorts(session.options().connection, session.json(), session.out());
+            ListPorts(session);
             return kExitOk;
           },
           /*needs_camera=*/false};

@@ -31,7 +31,7 @@ Json ComLine(Json index, Json name, Json device, Json present) {
   line["device"] = std::move(device);
   line["present"] = std::move(present);
   for (const char* key : {"kind", "by_id", "by_path", "vendor_id", "product_id", "serial",
-                          "manufacturer", "product", "driver"}) {
+                          "manufacturer", "product", "driver", "error"}) {
     line[key] = nullptr;
   }
   return line;
@@ -132,9 +132,10 @@ TEST_P(PortsCommand, JsonLinesShowEachComNameAndEveryDevicePresent) {
   for (const Json& line : lines) {
     std::vector<std::string> keys;
     for (const auto& item : line.items()) keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"category", "index", "name", "device", "present",
-                                              "kind", "by_id", "by_path", "vendor_id", "product_id",
-                                              "serial", "manufacturer", "product", "driver"}))
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"category", "index", "name", "device", "present", "kind",
+                                        "by_id", "by_path", "vendor_id", "product_id", "serial",
+                                        "manufacturer", "product", "driver", "error"}))
         << line;
   }
   for (std::size_t i = 0; i < GetParam().unnamed_devices.size(); ++i) {
