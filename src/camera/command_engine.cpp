@@ -212,11 +212,11 @@ bool Command::WriteText(int command_id, std::string_view text, int timeout_ms, i
   return true;
 }
 
-bool Command::CheckModel() {
+bool Command::CheckModel(bool report_unsupported) {
   std::string name;
   if (!ReadText(cmd::kModelName, kIdentityTextBytes, name, kModelNameTimeoutMs)) return false;
   device_.kind = KindOfModelName(name);
-  if (device_.kind == ModelKind::Unsupported) {
+  if (device_.kind == ModelKind::Unsupported && report_unsupported) {
     ShowExclamation("Unsupported model: \"" + name + "\"");
   }
   device_.name = name;

@@ -50,7 +50,8 @@ class Command {
   // left behind. A field size of 0 writes the text's own registers only.
   bool WriteText(int command_id, std::string_view text, int timeout_ms, int field_bytes = 0);
   // Reads the model name and classifies it; false when the name could not be read.
-  bool CheckModel();
+  // `report_unsupported`: false when the caller has just reported this camera's model.
+  bool CheckModel(bool report_unsupported = true);
   // Reads the Device Version text and stores its digits as the version number (0 on failure).
   void UpdateDeviceVersion();
   // The reply grammar applied to one line (settings-file lines): command id, name and value.

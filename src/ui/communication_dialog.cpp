@@ -292,13 +292,21 @@ void CCommunicationDialog::AppendMessage(const std::string& text) {
 
 void CCommunicationDialog::OnPortChosen(int index) {
   if (setup_.channel == nullptr || !setup_.channel->ReopenWithPortIndex(index)) return;
-  if (setup_.engine->CheckModel() && setup_.reload_all_parameters) setup_.reload_all_parameters();
+  if (setup_.engine->CheckModel()) ReloadAfterModelCheck();
 }
 
 void CCommunicationDialog::OnBaudChosen(int index) {
   if (setup_.channel == nullptr) return;
   setup_.channel->ReopenWithBaudRate(ctrl::BaudRateOfIndex(index));
-  if (setup_.engine->CheckModel() && setup_.reload_all_parameters) setup_.reload_all_parameters();
+  if (setup_.engine->CheckModel()) ReloadAfterModelCheck();
+}
+
+void CCommunicationDialog::ReloadAfterModelCheck() {
+  if (setup_.reload_after_model_check) {
+    setup_.reload_after_model_check();
+  } else if (setup_.reload_all_parameters) {
+    setup_.reload_all_parameters();
+  }
 }
 
 void CCommunicationDialog::GetArea() {

@@ -36,6 +36,9 @@ struct CommunicationSetup {
   ctrl::ui::FileFlows* flows = nullptr;
   // The main window's operations.
   std::function<void()> reload_all_parameters;
+  // The same, right after this dialog identified the camera (its model already reported);
+  // reload_all_parameters when empty.
+  std::function<void()> reload_after_model_check;
   std::function<void()> open_settings_file;
   std::function<void()> save_all_data;
 };
@@ -91,6 +94,7 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
   const ctrl::ui::LogListModel& messages() const { return messages_; }
 
  private:
+  void ReloadAfterModelCheck();
   QWidget* BuildStatusGroup();
   QWidget* BuildPortGroup();
   QWidget* BuildFilesGroup();

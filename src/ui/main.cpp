@@ -114,7 +114,6 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   ctrl::IgnoreFileSizeSignal();
-  QApplication::setApplicationDisplayName("QX-4096M_TR-PCL QX-8192M-PCL Control Tool");
 
   // Screenshot runs leave the operator's stored settings alone.
   ctrl::QtSettingsBackend stored_settings;
@@ -161,6 +160,14 @@ int main(int argc, char* argv[]) {
   {
     CCtrlToolDlg window(setup);
     notifier.set_parent(&window);
+    if (screenshots) {
+      // Nobody is there to close a box: each one is printed and kept in the message list.
+      notifier.RecordInsteadOfShowing([&window](const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        window.communication()->AppendMessage(line);
+      });
+    }
     window.Initialise();
     if (screenshots) {
       result = SaveScreenshots(window, engine, status, options.screenshot_dir) ? 0 : 1;

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -27,6 +28,7 @@
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
 #include "ui/terminal_dialog.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -82,6 +84,7 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   communication.progress = &progress_;
   communication.flows = flows_.get();
   communication.reload_all_parameters = [this] { ReloadAllParameters(); };
+  communication.reload_after_model_check = [this] { Reload(/*model_just_checked=*/true); };
   communication.open_settings_file = [this] { OpenSettingsFile(communication_); };
   communication.save_all_data = [this] { SaveSettingsFile(this, /*shipping_data=*/false); };
   communication_ = new CCommunicationDialog(std::move(communication), this);
@@ -245,7 +248,6 @@ void CCtrlToolDlg::Initialise() {
   idle_timer_->start(kIdleTimerMs);
   communication_->Initialise();
   luts_->CreateWindows();
-  communication_->show();
 
   page_widgets_ = pages_.BuildPages();
   for (QWidget* page : page_widgets_) {
@@ -257,11 +259,16 @@ void CCtrlToolDlg::Initialise() {
   setup_.database->RefreshAllControls(dispatcher_);
   BuildTabs();
   resize(sizeHint());
-  communication_->move(frameGeometry().right() + 8, y());
+  // Beside the main window once that has its place on the screen.
+  if (isVisible()) {
+    ShowCommunicationBeside();
+  } else {
+    communication_waits_for_show_ = true;
+  }
   setup_.database->CommitAll();
   communication_->RefreshStoreEnabling();
 
-  if (OpenLinkAndIdentify()) ReloadAllParameters();
+  if (OpenLinkAndIdentify()) Reload(/*model_just_checked=*/true);
   setup_.database->CommitAll();
   setup_.database->RefreshAllControls(dispatcher_);
 }
@@ -278,9 +285,13 @@ bool CCtrlToolDlg::OpenLinkAndIdentify() {
 }
 
 void CCtrlToolDlg::ReloadAllParameters() {
+  Reload(/*model_just_checked=*/false);
+}
+
+void CCtrlToolDlg::Reload(bool model_just_checked) {
   const ctrl::ui::AllWindowsDisabled disabled;
   setup_.engine->UpdateDeviceVersion();
-  setup_.engine->CheckModel();
+  setup_.engine->CheckModel(/*report_unsupported=*/!model_just_checked);
   dispatcher_.ApplyModelProfile();
   ReadAllParameters();
   setup_.database->RefreshAllControls(dispatcher_);
@@ -295,6 +306,30 @@ void CCtrlToolDlg::ReadAllParameters() {
       *setup_.engine, *setup_.database, *setup_.factory_mode,
       [this] { return dispatcher_.CcmSelectorIndex(); }, progress_);
   if (!isActiveWindow()) activateWindow();
+}
+
+void CCtrlToolDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!communication_waits_for_show_) return;
+  communication_waits_for_show_ = false;
+  // Later, so the window system has placed and framed this window first.
+  QMetaObject::invokeMethod(this, &CCtrlToolDlg::ShowCommunicationBeside, Qt::QueuedConnection);
+}
+
+void CCtrlToolDlg::ShowCommunicationBeside() {
+  if (!communication_->testAttribute(Qt::WA_Resized)) communication_->adjustSize();
+  const QScreen* on = screen();
+  const QRect available = on != nullptr ? on->availableGeometry() : QRect();
+  // Before it is shown the companion has no frame yet; it gets about the one this window has.
+  QSize companion = communication_->frameGeometry().size();
+  if (!communication_->isVisible()) {
+    companion += frameGeometry().size() - geometry().size();
+  }
+  const QPoint place = available.isEmpty()
+                           ? frameGeometry().topRight() + QPoint(8, 0)
+                           : ctrl::ui::PlaceBeside(frameGeometry(), companion, available);
+  communication_->move(place);
+  communication_->show();
 }
 
 void CCtrlToolDlg::ProcessPendingMessages() {

@@ -113,6 +113,7 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void ShowTerminal() override;
@@ -120,6 +121,11 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   void CloseAfterReset() override;
 
   void BuildMenu();
+  // Shows the communication window beside this one, which must already have its place.
+  void ShowCommunicationBeside();
+  // The reload; `model_just_checked`: the caller has just identified the camera and reported
+  // an unsupported model, so the model check here stays quiet.
+  void Reload(bool model_just_checked);
   int RunModal(QDialog& dialog);
   void ShowDerivedValues();
   void OnMenuCommand(int command_id);
@@ -144,6 +150,8 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   std::vector<QWidget*> page_widgets_;
   std::vector<QAction*> actions_;
   bool reset_requested_ = false;
+  // Initialise ran before the window was shown: the communication window waits for that.
+  bool communication_waits_for_show_ = false;
   bool sequence_armed_ = false;
   int sequence_position_ = 0;
   const QEvent* last_key_event_ = nullptr;

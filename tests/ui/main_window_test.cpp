@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -19,10 +20,12 @@
 #include "sim/front_end.h"
 #include "sim/in_process_channel.h"
 #include "support/recording_notifier.h"
+#include "ui/communication_dialog.h"
 #include "ui/main_window.h"
 #include "ui/page_layouts.h"
 #include "ui/spin_arrows.h"
 #include "ui/status_strip.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -49,7 +52,9 @@ class WindowTrace final : public ctrl::TraceSink {
 
 // One run of the tool against one simulated camera.
 struct Session {
-  explicit Session(const std::string& model, bool silent = false)
+  // `shown_first`: the window is on the screen before its initialisation, as in most tests;
+  // the tool itself initialises the window and then shows it.
+  explicit Session(const std::string& model, bool silent = false, bool shown_first = true)
       : camera(model),
         front_end(camera),
         channel(front_end, clock),
@@ -66,7 +71,7 @@ struct Session {
     setup.trace_to = &trace;
     window = std::make_unique<CCtrlToolDlg>(setup);
     trace.window = window.get();
-    window->show();
+    if (shown_first) window->show();
     window->Initialise();
   }
 
@@ -103,6 +108,7 @@ struct Session {
 constexpr char kMono[] = "QX-4096M-PCL";
 constexpr char kColor[] = "QX-4096TR-PCL";
 constexpr char kWide[] = "QX-8192M-PCL";
+constexpr char kUnsupported[] = "QX-2048X";
 
 QStringList Items(QComboBox* combo) {
   QStringList items;
@@ -131,6 +137,36 @@ class UiMainWindowTest : public QObject {
     // The pages and the camera were not usable while every parameter was read.
     QVERIFY(s.trace.enabled_at_request.size() > 40);
     QCOMPARE(s.trace.enabled_at_request.back(), false);
+  }
+
+  void windowsCarryTheirOwnTitlesOnly() {
+    Session s(kMono);
+    QCOMPARE(s.window->windowTitle(),
+             QString("QX-4096M_TR-PCL QX-8192M-PCL Control Tool  Ver 0.10"));
+    QCOMPARE(s.window->communication()->windowTitle(), QString("Communication"));
+  }
+
+  void unsupportedModelIsReportedOnceAtStartup() {
+    Session s(kUnsupported);
+    const std::vector<std::string> once{"Unsupported model: \"QX-2048X\""};
+    QCOMPARE(s.notifier.Texts(), once);
+    // The operator's own reload checks the model afresh and says so again, once.
+    s.window->menu_action(30002)->trigger();
+    const std::vector<std::string> twice{once[0], once[0]};
+    QCOMPARE(s.notifier.Texts(), twice);
+  }
+
+  void communicationWindowWaitsForTheMainWindowsPlace() {
+    Session s(kMono, /*silent=*/false, /*shown_first=*/false);
+    CCommunicationDialog* communication = s.window->communication();
+    QVERIFY(!communication->isVisible());
+    s.window->show();
+    QApplication::processEvents();
+    QVERIFY(communication->isVisible());
+    const QPoint expected =
+        ctrl::ui::PlaceBeside(s.window->frameGeometry(), communication->frameGeometry().size(),
+                              s.window->screen()->availableGeometry());
+    QCOMPARE(communication->frameGeometry().topLeft(), expected);
   }
 
   void startupWithoutLinkReportsOnceAndKeepsBuiltInValues() {
