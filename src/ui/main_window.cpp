@@ -325,10 +325,15 @@ void CCtrlToolDlg::ShowCommunicationBeside() {
   if (!communication_->isVisible()) {
     companion += frameGeometry().size() - geometry().size();
   }
-  const QPoint place = available.isEmpty()
-                           ? frameGeometry().topRight() + QPoint(8, 0)
-                           : ctrl::ui::PlaceBeside(frameGeometry(), companion, available);
-  communication_->move(place);
+  if (available.isEmpty()) {
+    communication_->move(frameGeometry().topRight() + QPoint(8, 0));
+  } else {
+    // This window moves too when the two fit on the screen only side by side.
+    const ctrl::ui::WindowPair places =
+        ctrl::ui::PlaceTogether(frameGeometry(), companion, available);
+    if (places.main_window != frameGeometry().topLeft()) move(places.main_window);
+    communication_->move(places.companion);
+  }
   communication_->show();
 }
 

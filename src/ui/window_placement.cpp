@@ -58,4 +58,27 @@ QPoint PlaceBeside(const QRect& main_window, const QSize& companion, const QRect
   return best;
 }
 
+WindowPair PlaceTogether(const QRect& main_window, const QSize& companion, const QRect& screen,
+                         int gap) {
+  const QPoint beside = PlaceBeside(main_window, companion, screen, gap);
+  if (!QRect(beside, companion).intersects(main_window)) return {main_window.topLeft(), beside};
+  const int pair_width = main_window.width() + gap + companion.width();
+  if (pair_width <= screen.width()) {
+    const int left = screen.left() + (screen.width() - pair_width) / 2;
+    const int top = ClampInto(main_window.top(), std::max(main_window.height(), companion.height()),
+                              screen.top(), screen.height());
+    return {{left, top}, {left + main_window.width() + gap, top}};
+  }
+  const int pair_height = main_window.height() + gap + companion.height();
+  if (pair_height <= screen.height()) {
+    const int top = screen.top() + (screen.height() - pair_height) / 2;
+    const int left =
+        ClampInto(main_window.left(), main_window.width(), screen.left(), screen.width());
+    return {{left, top},
+            {ClampInto(left, companion.width(), screen.left(), screen.width()),
+             top + main_window.height() + gap}};
+  }
+  return {main_window.topLeft(), beside};
+}
+
 }  // namespace ctrl::ui

@@ -13,4 +13,15 @@ namespace ctrl::ui {
 QPoint PlaceBeside(const QRect& main_window, const QSize& companion, const QRect& screen,
                    int gap = 8);
 
+// Where both windows go when the main window may move as well: where it is, when the companion
+// fits beside or below it; else side by side (or one above the other) centred on the screen
+// when the two fit so; else the main window stays and the companion goes where PlaceBeside
+// puts it.
+struct WindowPair {
+  QPoint main_window;  // frame top-left
+  QPoint companion;    // frame top-left
+};
+WindowPair PlaceTogether(const QRect& main_window, const QSize& companion, const QRect& screen,
+                         int gap = 8);
+
 }  // namespace ctrl::ui

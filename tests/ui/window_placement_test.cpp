@@ -80,4 +80,51 @@ TEST_P(PlacementTest, PlacesTheCompanionOnTheScreen) {
 
 INSTANTIATE_TEST_SUITE_P(Screens, PlacementTest, testing::ValuesIn(kCases));
 
+// When the main window may move too: the two never overlap where they fit on the screen side by
+// side or one above the other, and both stay on it.
+TEST(PlaceTogether, KeepsBothOnTheScreenApartWhereTheyFit) {
+  struct Case {
+    const char* name;
+    QRect screen;
+    QRect main_window;
+    bool apart;  // the two fit without overlapping
+    QPoint main_expected;
+  };
+  const Case cases[] = {
+      {"room on the right: the main window stays",
+       {0, 0, 1920, 1080},
+       {0, 0, 1281, 473},
+       true,
+       {0, 0}},
+      {"centred on 1920x1080: the pair is centred instead",
+       {0, 0, 1920, 1080},
+       {310, 264, 1281, 473},
+       true,
+       {61, 264}},
+      {"1280x1024: one above the other", {0, 0, 1280, 1024}, {0, 236, 1100, 400}, true, {0, 24}},
+      {"1280x720 (2560x1440 at scale 2): no way apart, both on it",
+       {0, 0, 1280, 720},
+       {0, 124, 1281, 473},
+       false,
+       {0, 124}},
+      {"second screen, centred there",
+       {1920, 0, 1920, 1040},
+       {2230, 200, 1281, 473},
+       true,
+       {1981, 200}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ctrl::ui::WindowPair pair =
+        ctrl::ui::PlaceTogether(c.main_window, kCommunication, c.screen);
+    EXPECT_EQ(pair.main_window, c.main_expected);
+    const QRect main_window(pair.main_window, c.main_window.size());
+    const QRect companion(pair.companion, kCommunication);
+    EXPECT_EQ(!main_window.intersects(companion), c.apart);
+    EXPECT_TRUE(c.screen.contains(companion)) << companion.x() << "," << companion.y();
+    EXPECT_GE(main_window.left(), c.screen.left());
+    EXPECT_GE(main_window.top(), c.screen.top());
+  }
+}
+
 }  // namespace
