@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/registry_settings.h"
@@ -31,6 +32,13 @@ class ApplicationState {
   // they were at exit (the simulated camera must not replace the operator's real port).
   void UseCom1ForThisRun();
   bool connection_fixed_for_run() const { return connection_fixed_for_run_; }
+  // This run opens a COM port whatever category was stored: the stored COM port, which leads to
+  // this device. Neither the category nor the device is saved at exit; a port the operator picks
+  // in the window is saved as usual.
+  void UseDeviceForThisRun(const std::string& device_path);
+  // Factory control mode for this run only. At exit the store keeps the mode it held, unless the
+  // operator switched the mode in the window.
+  void UseFactoryModeForThisRun();
 
   // Opens the connection with the current category and port at the default rate.
   bool OpenConnection();
@@ -43,6 +51,9 @@ class ApplicationState {
   CommChannel channel_;
   int factory_mode_ = 0;
   bool connection_fixed_for_run_ = false;
+  // Set while this run's category or factory mode is not the stored one.
+  std::optional<PortCategory> stored_category_;
+  std::optional<int> stored_factory_mode_;
 };
 
 }  // namespace ctrl

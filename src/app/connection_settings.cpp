@@ -38,7 +38,11 @@ void WriteChannelChoice(const ChannelChoice& choice, RegistrySettings& settings)
 }
 
 void ApplyPreviousRunCheck(const RegistrySettings& settings, CommChannel& channel) {
-  if (!settings.PreviousRunEndedNormally()) channel.set_port_category(PortCategory::kComPort);
+  channel.set_port_category(CategoryAfterPreviousRunCheck(settings, channel.port_category()));
+}
+
+PortCategory CategoryAfterPreviousRunCheck(const RegistrySettings& settings, PortCategory stored) {
+  return settings.PreviousRunEndedNormally() ? stored : PortCategory::kComPort;
 }
 
 void LoadComPortMap(const RegistrySettings& settings, ComPortMap& map) {

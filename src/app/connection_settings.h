@@ -18,6 +18,8 @@ void WriteChannelChoice(const ChannelChoice& choice, RegistrySettings& settings)
 // After a run that did not end normally the stored category is not trusted: the connection
 // falls back to the COM port (and that choice is what the next normal exit saves).
 void ApplyPreviousRunCheck(const RegistrySettings& settings, CommChannel& channel);
+// The category a run keeps after that check.
+PortCategory CategoryAfterPreviousRunCheck(const RegistrySettings& settings, PortCategory stored);
 
 // Fills the COM port map from the settings' Ports/COM1..Ports/COM16 entries.
 void LoadComPortMap(const RegistrySettings& settings, ComPortMap& map);

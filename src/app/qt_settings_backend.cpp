@@ -11,10 +11,11 @@ QString Key(const std::string& name) {
   return QString::fromStdString(name);
 }
 
-// The stored value, or an invalid variant when the store cannot be read or has no such value.
+// The stored value, or an invalid variant when the store cannot be read or written or has no such
+// value. A read-only file is not read: the run goes on the defaults.
 QVariant Lookup(const QString& organization, const QString& application, const std::string& name) {
   QSettings store(QSettings::UserScope, organization, application);
-  if (store.status() != QSettings::NoError) return {};
+  if (store.status() != QSettings::NoError || !store.isWritable()) return {};
   return store.value(Key(name));
 }
 

@@ -3,7 +3,7 @@
 namespace ctrl {
 
 bool MemorySettingsBackend::GetInt(const std::string& name, uint32_t* value) const {
-  if (unavailable_) return false;
+  if (unavailable_ || read_only_) return false;
   auto found = values_.find(name);
   if (found == values_.end() || !std::holds_alternative<uint32_t>(found->second)) return false;
   *value = std::get<uint32_t>(found->second);
@@ -11,7 +11,7 @@ bool MemorySettingsBackend::GetInt(const std::string& name, uint32_t* value) con
 }
 
 bool MemorySettingsBackend::GetString(const std::string& name, std::string* value) const {
-  if (unavailable_) return false;
+  if (unavailable_ || read_only_) return false;
   auto found = values_.find(name);
   if (found == values_.end() || !std::holds_alternative<std::string>(found->second)) {
     return false;

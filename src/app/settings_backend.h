@@ -8,8 +8,10 @@
 namespace ctrl {
 
 // Where the persisted values live: the registry key on Windows, a QSettings file elsewhere,
-// memory in tests. Every call opens the store, does its one query or set and closes it again;
-// a store that cannot be opened answers false everywhere.
+// memory in tests. Every call opens the store for reading and writing, does its one query or set
+// and closes it again; a store that cannot be opened answers false everywhere. A store that
+// cannot be written counts as one that cannot be opened: its values are not read either, so a
+// run without write access starts on the defaults rather than on values it can never update.
 class SettingsBackend {
  public:
   virtual ~SettingsBackend() = default;
@@ -31,7 +33,7 @@ class MemorySettingsBackend final : public SettingsBackend {
   bool SetInt(const std::string& name, uint32_t value) override;
   bool SetString(const std::string& name, const std::string& value) override;
 
-  // Writes are refused (like a key without write access).
+  // No write access: like a key that cannot be opened with full access, nothing is read either.
   void set_read_only(bool read_only) { read_only_ = read_only; }
   // Nothing can be read or written (like a key that cannot be opened).
   void set_unavailable(bool unavailable) { unavailable_ = unavailable; }

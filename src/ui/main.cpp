@@ -135,9 +135,9 @@ int main(int argc, char* argv[]) {
     state.MapCom1ForThisRun(simulator->slave_path());
     state.UseCom1ForThisRun();
   } else if (!options.device.empty()) {
-    state.MapCom1ForThisRun(options.device);
+    state.UseDeviceForThisRun(options.device);
   }
-  if (options.factory) state.factory_mode() = 1;
+  if (options.factory) state.UseFactoryModeForThisRun();
 
   ctrl::Clock& clock = ctrl::DefaultClock();
   ctrl::OnlineStatusPublisher status;

@@ -32,6 +32,7 @@ void CProgressBarDialog::OpenProgress(const std::string& message) {
     }
   }
   message_->setText(QString::fromStdString(message));
+  GrowToFitMessage();
   bar_->setValue(0);
   show();
   raise();
@@ -45,7 +46,16 @@ void CProgressBarDialog::SetProgressPercent(int percent) {
 
 void CProgressBarDialog::SetProgressMessage(const std::string& message) {
   message_->setText(QString::fromStdString(message));
+  GrowToFitMessage();
   message_->update();
+}
+
+void CProgressBarDialog::GrowToFitMessage() {
+  // The layout only learns of a new text when events are processed, and a hidden window not even
+  // then: ask it now. Never shrink, so the window stays put while a running count changes.
+  layout()->invalidate();
+  const QSize fitting = size().expandedTo(sizeHint());
+  if (fitting != size()) resize(fitting);
 }
 
 void CProgressBarDialog::FinishProgress() {

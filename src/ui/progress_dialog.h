@@ -36,6 +36,8 @@ class CProgressBarDialog final : public QDialog, public ctrl::Progress {
 
  private:
   void Close();
+  // Widens the window to show the whole message.
+  void GrowToFitMessage();
 
   ctrl::Clock& clock_;
   QPointer<QWidget> owner_;

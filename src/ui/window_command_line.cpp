@@ -43,8 +43,13 @@ WindowCommandLine ParseWindowCommandLine(const QStringList& arguments) {
   const QCommandLineOption simulate(
       "simulate", "Talk to a built-in simulated camera behind COM1 (model " + ModelList() +
                       "; QX-4096M-PCL unless MODEL is given).");
-  const QCommandLineOption device("device", "Lead COM1 to this serial device for the run.", "PATH");
-  const QCommandLineOption factory("factory", "Factory control mode for the run.");
+  const QCommandLineOption device(
+      "device",
+      "Open the stored COM port on this serial device, for this run only (nothing of it is "
+      "stored).",
+      "PATH");
+  const QCommandLineOption factory("factory",
+                                   "Factory control mode for this run only (not stored).");
   const QCommandLineOption screenshot(
       "screenshot", "Save each window as a PNG file in DIR and end (stored settings untouched).",
       "DIR");

@@ -11,9 +11,9 @@ namespace ctrl::ui {
 struct WindowOptions {
   bool simulate = false;
   std::string model = "QX-4096M-PCL";  // the simulated camera's model
-  std::string device;                  // COM1 leads to this device for the run
+  std::string device;                  // the run's COM port leads to this device
   QString screenshot_dir;              // save every window as PNG files here, then end
-  bool factory = false;                // factory control mode for the run
+  bool factory = false;                // factory control mode for this run only
 };
 
 // The options, or an exit code when the run ends at the command line (help, version, a usage

@@ -1,6 +1,7 @@
 // What survives between runs: the shutdown mark and the abnormal-end rule, the connection values
-// and "Control Mode" written at a normal exit, runs that must not change the stored connection,
-// and the QSettings store the values live in.
+// and "Control Mode" written at a normal exit, runs that must not change the stored connection
+// or mode (--device, --factory), stores that cannot be written, and the QSettings store the values
+// live in.
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 
 #include "app/application_state.h"
 #include "app/qt_settings_backend.h"
+#include "sim/pty/pty_camera_server.h"
 #include "support/recording_notifier.h"
 #include "ui/communication_dialog.h"
 #include "ui/file_flows.h"
@@ -20,9 +22,11 @@ namespace {
 
 using ctrl::RegistrySettings;
 
+constexpr uint32_t kMissing = 0xFFFFFFFF;
+
 uint32_t Stored(const ctrl::MemorySettingsBackend& backend, int index) {
   uint32_t value = 0;
-  if (!backend.GetInt(RegistrySettings::ValueName(index), &value)) return 0xFFFFFFFF;
+  if (!backend.GetInt(RegistrySettings::ValueName(index), &value)) return kMissing;
   return value;
 }
 
@@ -51,6 +55,18 @@ struct Construction {
 
 class SettingsPersistenceTest : public QObject {
   Q_OBJECT
+
+ private:
+  // What a first run starts on.
+  static void ExpectDefaults(ctrl::ApplicationState& state) {
+    QCOMPARE(state.channel().port_category(), ctrl::PortCategory::kComPort);
+    QCOMPARE(state.channel().CurrentPortIndex(), 0);
+    QCOMPARE(state.channel().baud_rate(), 9600);
+    QCOMPARE(state.factory_mode(), 0);
+    QVERIFY(!state.settings().PreviousRunEndedNormally());
+    QVERIFY(!state.settings().ReadFolder(RegistrySettings::kCameraFilePath).found);
+    QVERIFY(state.transports().com_port.port_map().DevicePath("COM1") != "/dev/ttyUSB0");
+  }
 
  private slots:
   void aFirstRunStartsOnCom1AndWritesEveryValueAtExit() {
@@ -191,6 +207,168 @@ class SettingsPersistenceTest : public QObject {
     QVERIFY(!settings.ReadText(RegistrySettings::kCommandLogFilePath).found);
     uint32_t number = 0;
     QVERIFY(!again.GetInt("Camera File Path", &number));
+  }
+
+  // --device: this run opens the stored COM port, whatever category was stored, and that port
+  // leads to the device; at exit the store holds what a run without --device would leave.
+  void aDeviceRunOpensTheStoredComPortOnThatDevice_data() {
+    QTest::addColumn<int>("stored_category");
+    QTest::addColumn<int>("stored_com_port");
+    QTest::addColumn<bool>("previous_run_normal");
+    QTest::addColumn<uint32_t>("saved_category");
+    QTest::addRow("COM3 on the COM port") << 0 << 2 << true << 0u;
+    QTest::addRow("COM3 under a Camera Link category") << 3 << 2 << true << 3u;
+    QTest::addRow("COM1 under spec 2000") << 1 << 0 << true << 1u;
+    QTest::addRow("COM16 on the COM port") << 0 << 15 << true << 0u;
+    QTest::addRow("after an abnormal end") << 2 << 4 << false << 0u;
+  }
+
+  void aDeviceRunOpensTheStoredComPortOnThatDevice() {
+    QFETCH(int, stored_category);
+    QFETCH(int, stored_com_port);
+    QFETCH(bool, previous_run_normal);
+    QFETCH(uint32_t, saved_category);
+    const std::string device = "/dev/serial/by-id/usb-camera";
+    const std::string com_port = ctrl::ComPortName(stored_com_port);
+    const std::string other_port = ctrl::ComPortName(stored_com_port == 0 ? 1 : 0);
+    ctrl::MemorySettingsBackend backend;
+    backend.SetInt("Previous Application Shutdown Status", previous_run_normal ? 1 : 0);
+    backend.SetInt("Communication Mode", static_cast<uint32_t>(stored_category));
+    backend.SetInt("Com Port No", static_cast<uint32_t>(stored_com_port));
+    backend.SetInt("Cameralink 2001 Dll Index", 1);
+    backend.SetString("Ports/" + other_port, "/dev/ttyUSB7");
+    const auto stored_before = backend.values();
+    {
+      ctrl::ApplicationState state(backend);
+      state.UseDeviceForThisRun(device);
+      Construction window(state);
+      QCOMPARE(state.channel().port_category(), ctrl::PortCategory::kComPort);
+      QCOMPARE(state.channel().CurrentPortIndex(), stored_com_port);
+      const ctrl::ComPortMap& ports = state.transports().com_port.port_map();
+      QCOMPARE(ports.DevicePath(com_port), device);
+      QCOMPARE(ports.DevicePath(other_port), std::string("/dev/ttyUSB7"));
+      state.SaveAtNormalExit();
+    }
+    QCOMPARE(Stored(backend, RegistrySettings::kCommunicationMode), saved_category);
+    QCOMPARE(Stored(backend, RegistrySettings::kComPortNo), static_cast<uint32_t>(stored_com_port));
+    QCOMPARE(Stored(backend, RegistrySettings::kCameralink2001DllIndex), 1u);
+    // The device is nowhere in the store.
+    for (const auto& [name, value] : backend.values()) {
+      if (name.rfind("Ports/", 0) != 0) continue;
+      QVERIFY2(stored_before.count(name) && stored_before.at(name) == value, name.c_str());
+    }
+    QVERIFY(!backend.Contains("Ports/" + com_port));
+    ctrl::ApplicationState next(backend);
+    QVERIFY(next.transports().com_port.port_map().DevicePath(com_port) != device);
+  }
+
+  // The port it opens really is the device: a camera behind it answers.
+  void aDeviceRunReachesTheCameraBehindTheStoredComPort() {
+    ctrl::sim::PtyCameraServer server(ctrl::sim::PtyCameraServer::Options{});
+    QVERIFY(server.Start());
+    ctrl::MemorySettingsBackend backend;
+    backend.SetInt("Previous Application Shutdown Status", 1);
+    backend.SetInt("Communication Mode", 1);
+    backend.SetInt("Com Port No", 2);
+    ctrl::ApplicationState state(backend);
+    state.UseDeviceForThisRun(server.slave_path());
+    Construction window(state);
+    QVERIFY(state.OpenConnection());
+    QVERIFY(state.channel().Write("rd 0x00000044\r\n"));
+    char reply[16] = {};
+    QVERIFY(state.channel().Read(reply, 1, 5000) == 1);
+    state.channel().Close();
+  }
+
+  // --factory: factory control mode for this run; the store keeps its own mode unless the
+  // operator switched the mode in the window.
+  void factoryModeForTheRunIsNotStored_data() {
+    QTest::addColumn<uint32_t>("stored_mode");
+    QTest::addColumn<int>("switches_in_window");
+    QTest::addColumn<uint32_t>("saved_mode");
+    QTest::addRow("nothing stored") << kMissing << 0 << 0u;
+    QTest::addRow("stored off") << 0u << 0 << 0u;
+    QTest::addRow("stored on") << 1u << 0 << 1u;
+    QTest::addRow("stored off, left in the window") << 0u << 1 << 0u;
+    QTest::addRow("stored on, left in the window") << 1u << 1 << 0u;
+    QTest::addRow("stored off, left and entered again") << 0u << 2 << 0u;
+  }
+
+  void factoryModeForTheRunIsNotStored() {
+    QFETCH(uint32_t, stored_mode);
+    QFETCH(int, switches_in_window);
+    QFETCH(uint32_t, saved_mode);
+    ctrl::MemorySettingsBackend backend;
+    backend.SetInt("Previous Application Shutdown Status", 1);
+    if (stored_mode != kMissing) backend.SetInt("Control Mode", stored_mode);
+    {
+      ctrl::ApplicationState state(backend);
+      state.UseFactoryModeForThisRun();
+      QCOMPARE(state.factory_mode(), 1);
+      for (int i = 0; i < switches_in_window; ++i) {
+        state.factory_mode() = state.factory_mode() == 0 ? 1 : 0;  // as the window toggles it
+      }
+      state.SaveAtNormalExit();
+    }
+    QCOMPARE(Stored(backend, RegistrySettings::kControlMode), saved_mode);
+    ctrl::ApplicationState next(backend);
+    QCOMPARE(static_cast<uint32_t>(next.factory_mode()), saved_mode);
+  }
+
+  // A store without write access is not read: the run starts on the defaults and the stored
+  // values stay as they were.
+  void aStoreThatCannotBeWrittenGivesTheDefaults() {
+    ctrl::MemorySettingsBackend backend;
+    backend.SetInt("Previous Application Shutdown Status", 1);
+    backend.SetInt("Communication Mode", 3);
+    backend.SetInt("Com Port No", 4);
+    backend.SetInt("Control Mode", 1);
+    backend.SetString("Camera File Path", QDir::tempPath().toStdString());
+    backend.SetString("Ports/COM1", "/dev/ttyUSB0");
+    const auto stored_before = backend.values();
+    backend.set_read_only(true);
+    {
+      ctrl::ApplicationState state(backend);
+      Construction window(state);
+      ExpectDefaults(state);
+      if (QTest::currentTestFailed()) return;
+      state.factory_mode() = 1;
+      state.SaveAtNormalExit();
+    }
+    QVERIFY(backend.values() == stored_before);
+  }
+
+  void aReadOnlySettingsFileGivesTheDefaults() {
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+    QString path;
+    {
+      QSettings direct(QSettings::UserScope, ctrl::QtSettingsBackend::kOrganization,
+                       ctrl::QtSettingsBackend::kApplication);
+      direct.setValue("Previous Application Shutdown Status", 1);
+      direct.setValue("Communication Mode", 3);
+      direct.setValue("Com Port No", 4);
+      direct.setValue("Control Mode", 1);
+      direct.setValue("Ports/COM1", "/dev/ttyUSB0");
+      path = direct.fileName();
+    }
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    if (QFileInfo(path).isWritable()) QSKIP("the file stays writable for this user (root)");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    ctrl::QtSettingsBackend backend;
+    {
+      ctrl::ApplicationState state(backend);
+      Construction window(state);
+      ExpectDefaults(state);
+      if (QTest::currentTestFailed()) return;
+      state.SaveAtNormalExit();
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
   }
 
   // A store that is not a settings file at all (a crash of something else, a disk error): the

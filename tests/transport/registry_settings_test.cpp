@@ -126,14 +126,15 @@ TEST(SettingsFolders, ExistingFolderIsReturnedOtherwiseTheWorkingDirectory) {
   EXPECT_EQ(deleted.value, cwd);
 }
 
-// Without write access nothing persists, and reads still give defaults without complaint.
+// Without write access nothing persists, and reads give the defaults without complaint.
 TEST(SettingsFailures, UnreachableOrReadOnlyStoreIsSilent) {
   MemorySettingsBackend locked;
   locked.SetInt("Communication Mode", 3);
   locked.set_read_only(true);
   RegistrySettings read_only(locked);
   EXPECT_FALSE(read_only.PreviousRunEndedNormally());
-  EXPECT_EQ(read_only.ReadInt(RegistrySettings::kCommunicationMode, 0).value, 3);
+  EXPECT_FALSE(read_only.ReadInt(RegistrySettings::kCommunicationMode, 0).found);
+  EXPECT_EQ(read_only.ReadInt(RegistrySettings::kCommunicationMode, 0).value, 0);
   EXPECT_FALSE(read_only.WriteInt(RegistrySettings::kComPortNo, 2));
   read_only.MarkNormalShutdown();
   EXPECT_FALSE(locked.Contains("Previous Application Shutdown Status"));
