@@ -297,12 +297,44 @@ bool PageDispatcher::RefreshControl(int control_id) {
 // ---- Commit paths ----
 
 bool PageDispatcher::WriteAndCommit(int control_id) {
+  const int32_t before = database_.GetSynchronisedValue(control_id);
+  const int32_t requested = database_.GetDataValue(control_id);
   if (database_.WritePendingChanges(engine_) == 1) {
     database_.CommitAll();
+    Report(control_id, before, requested, true);
     return true;
   }
   Rollback(control_id);
+  Report(control_id, before, requested, false);
   return false;
+}
+
+void PageDispatcher::Report(int control_id, int32_t before, int32_t requested, bool confirmed) {
+  if (observer_ == nullptr || (confirmed && before == requested)) return;
+  ParameterChange change;
+  change.control_id = control_id;
+  change.command_id = database_.ToCmdId(control_id);
+  change.before = before;
+  change.requested = requested;
+  change.after = confirmed ? requested : database_.GetSynchronisedValue(control_id);
+  change.confirmed = confirmed;
+  observer_->OnParameterChange(change);
+}
+
+bool PageDispatcher::ApplyCommandValue(int command_id, int32_t value) {
+  const int control_id = database_.ToCtrlId(command_id);
+  if (control_id < 0) return false;
+  database_.SetDataValue(control_id, value);
+  ShowValue(control_id, value);
+  if (const int spin_id = controls_.SpinOfEdit(control_id); spin_id != 0) {
+    controls_.SetSpinPosition(spin_id, value);
+  }
+  const bool confirmed = WriteAndCommit(control_id);
+  if (const int spin_id = controls_.SpinOfEdit(control_id); spin_id != 0 && !confirmed) {
+    controls_.SetSpinPosition(spin_id, database_.GetSynchronisedValue(control_id));
+  }
+  FollowUp(control_id);
+  return confirmed;
 }
 
 void PageDispatcher::Rollback(int control_id) {
@@ -377,16 +409,19 @@ bool PageDispatcher::StepSpin(int spin_id, int step) {
   const int edit_id = controls_.BuddyOf(spin_id);
   bool moved = false;
   if (edit_id != 0) {
+    const int32_t before = database_.GetSynchronisedValue(edit_id);
     database_.SetDataValue(edit_id, position);
     if (database_.WritePendingChanges(engine_) == 1) {
       database_.CommitAll();
       controls_.SetSpinPosition(spin_id, position);
       ShowText(edit_id, FormatInteger(position));
       moved = true;
+      Report(edit_id, before, position, true);
     } else {
       // The camera did not take it: the spin stays at the camera's value.
       Rollback(edit_id);
       controls_.SetSpinPosition(spin_id, database_.GetSynchronisedValue(edit_id));
+      Report(edit_id, before, position, false);
     }
   }
   FollowUp(edit_id != 0 ? edit_id : spin_id);

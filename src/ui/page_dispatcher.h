@@ -34,6 +34,23 @@ class DispatcherHost {
   virtual void CloseAfterReset() = 0;
 };
 
+// One value sent through the change protocol, as the camera answered it.
+struct ParameterChange {
+  int control_id = 0;
+  int command_id = -1;
+  int32_t before = 0;     // the camera's value before the write
+  int32_t requested = 0;  // the value written
+  int32_t after = 0;      // the camera's value now: `requested` when confirmed, else `before`
+  bool confirmed = false;
+};
+
+// Told of every change the operator (or the window on the operator's behalf) sent to the camera.
+class ChangeObserver {
+ public:
+  virtual ~ChangeObserver() = default;
+  virtual void OnParameterChange(const ParameterChange& change) = 0;
+};
+
 // The logic behind all pages: turns control changes into camera writes, puts a control back to
 // the camera's value when a write is not confirmed, runs the follow-up reads, the model profile,
 // the dependent ranges, the derived displays and the page buttons. Knows controls only through
@@ -51,6 +68,12 @@ class PageDispatcher final : public ControlSetter {
   // An arrow of a spin; true when the camera took the new position and the spin moved.
   bool StepSpin(int spin_id, int step);
   void ClickButton(int button_id);
+
+  // Sends `value` for the row of `command_id` as if the operator had set its control: write,
+  // confirm, follow-up reads; the control returns to the camera's value when refused. True when
+  // the camera confirmed it (also when it already held the value).
+  bool ApplyCommandValue(int command_id, int32_t value);
+  void set_change_observer(ChangeObserver* observer) { observer_ = observer; }
 
   // Reading and showing values by the control's category.
   int32_t ReadControlValue(int id) const;
@@ -80,6 +103,7 @@ class PageDispatcher final : public ControlSetter {
  private:
   bool WriteAndCommit(int control_id);
   void Rollback(int control_id);
+  void Report(int control_id, int32_t before, int32_t requested, bool confirmed);
   void FollowUp(int control_id);
   // One step of a follow-up (a Step of the follow-up table).
   void RunStep(int step, int control_id);
@@ -115,6 +139,7 @@ class PageDispatcher final : public ControlSetter {
   Clock& clock_;
   DispatcherHost* host_;
   std::map<int, std::string> shown_text_;
+  ChangeObserver* observer_ = nullptr;
 };
 
 }  // namespace ctrl::ui

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -121,6 +122,72 @@ TEST_F(DispatcherTest, EditWithoutSpinIsNotCommitted) {
   surface_[1811].text = "5";
   dispatcher_.CommitEdit(1811);
   EXPECT_EQ(channel_.requests.size(), 0u);
+}
+
+// ---- Change reports ----
+
+class RecordingObserver final : public ChangeObserver {
+ public:
+  void OnParameterChange(const ParameterChange& change) override { changes.push_back(change); }
+  std::vector<ParameterChange> changes;
+};
+
+// Every commit path reports what the camera did with the value, once, with the old value that
+// an undo would send back; a value the camera already holds is no change.
+TEST_F(DispatcherTest, EveryCommitPathReportsConfirmedAndRefusedChanges) {
+  struct Case {
+    const char* path;
+    bool refuse;
+    std::function<void()> act;
+    int32_t requested;
+  };
+  const std::vector<Case> cases = {
+      {"edit", false,
+       [this] {
+         surface_[1708].text = "300";
+         dispatcher_.CommitEdit(1708);
+       },
+       300},
+      {"edit refused", true,
+       [this] {
+         surface_[1708].text = "300";
+         dispatcher_.CommitEdit(1708);
+       },
+       300},
+      {"spin", false, [this] { dispatcher_.StepSpin(1709, 1); }, 257},
+      {"spin refused", true, [this] { dispatcher_.StepSpin(1709, 1); }, 257},
+      {"applied", false, [this] { dispatcher_.ApplyCommandValue(57, 123); }, 123},
+      {"applied refused", true, [this] { dispatcher_.ApplyCommandValue(57, 123); }, 123},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    database_.SetDataValue(1708, 256);
+    database_.CommitAll();
+    dispatcher_.ShowValue(1708, 256);
+    surface_.SetSpinPosition(1709, 256);
+    channel_.registers[Reg(57)] = 256;
+    channel_.refused.clear();
+    if (c.refuse) channel_.refused.insert(Reg(57));
+    RecordingObserver observer;
+    dispatcher_.set_change_observer(&observer);
+    c.act();
+    dispatcher_.set_change_observer(nullptr);
+    ASSERT_EQ(observer.changes.size(), 1u);
+    const ParameterChange& change = observer.changes[0];
+    EXPECT_EQ(change.command_id, 57);
+    EXPECT_EQ(change.before, 256);
+    EXPECT_EQ(change.requested, c.requested);
+    EXPECT_EQ(change.confirmed, !c.refuse);
+    EXPECT_EQ(change.after, c.refuse ? 256 : c.requested);
+    EXPECT_EQ(channel_.registers[Reg(57)], change.after);
+    EXPECT_EQ(surface_.Text(1708), std::to_string(change.after));
+    EXPECT_EQ(surface_.SpinPosition(1709), change.after);
+  }
+  RecordingObserver observer;
+  dispatcher_.set_change_observer(&observer);
+  EXPECT_TRUE(dispatcher_.ApplyCommandValue(57, 256));
+  EXPECT_TRUE(observer.changes.empty());
+  dispatcher_.set_change_observer(nullptr);
 }
 
 // ---- Spins ----
