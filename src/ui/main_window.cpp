@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "camera/bulk_read.h"
+#include "camera/command_table.h"
 #include "camera/identity.h"
 #include "camera/notifier.h"
 #include "camera/user_sets.h"
@@ -25,6 +26,7 @@
 #include "ui/identity_dialogs.h"
 #include "ui/lut_windows.h"
 #include "ui/page_layouts.h"
+#include "ui/parameter_search.h"
 #include "ui/registered_windows.h"
 #include "ui/status_strip.h"
 #include "ui/terminal_dialog.h"
@@ -113,6 +115,7 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   layout->addWidget(tabs_, 1);
   layout->addWidget(status_strip_);
   BuildMenu();
+  BuildSearch();
 
   pages_.Register(kTabControlId, tabs_);
   pages_.Register(ctrl::ui::StatusStrip::kControlId, status_strip_);
@@ -181,6 +184,31 @@ void CCtrlToolDlg::BuildMenu() {
   QMenu* help = menu_bar_->addMenu(QStringLiteral("Help(&H)"));
   add(help, QStringLiteral("&About this application"), menu::kAbout, true);
   add(help, QStringLiteral("&Open Communication Dialog"), menu::kOpenCommunication, true);
+}
+
+void CCtrlToolDlg::BuildSearch() {
+  const auto shown_pages = [this] {
+    std::vector<std::string> titles;
+    for (int i = 0; i < tabs_->count(); ++i) titles.push_back(tabs_->tabText(i).toStdString());
+    return titles;
+  };
+  search_ = new ctrl::ui::ParameterSearchDialog(
+      ctrl::Commands(), shown_pages, [this](const ctrl::ui::SearchHit& hit) { GoTo(hit); }, this);
+  find_action_ = new QAction(QStringLiteral("&Find Parameter..."), this);
+  find_action_->setShortcut(QKeySequence::Find);
+  find_action_->setShortcutContext(Qt::WindowShortcut);
+  connect(find_action_, &QAction::triggered, this, [this] { search_->Start(); });
+  addAction(find_action_);
+}
+
+void CCtrlToolDlg::GoTo(const ctrl::ui::SearchHit& hit) {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (tabs_->tabText(i).toStdString() == hit.page) tabs_->setCurrentIndex(i);
+  }
+  activateWindow();
+  if (QWidget* control = pages_.FindControl(hit.control_id)) {
+    control->setFocus(Qt::ShortcutFocusReason);
+  }
 }
 
 QAction* CCtrlToolDlg::menu_action(int command_id) const {
@@ -257,6 +285,7 @@ void CCtrlToolDlg::Initialise() {
 
   dispatcher_.InitialiseSpinRanges();
   setup_.database->RefreshAllControls(dispatcher_);
+  pages_.RefreshToolTips(setup_.engine->device());
   BuildTabs();
   resize(sizeHint());
   // Beside the main window once that has its place on the screen.
@@ -299,6 +328,8 @@ void CCtrlToolDlg::Reload(bool model_just_checked) {
   dispatcher_.UpdateDependentRanges();
   dispatcher_.ShowLineTiming();
   dispatcher_.ShowExposureTime();
+  // The model decides registers, items and ranges.
+  pages_.RefreshToolTips(setup_.engine->device());
 }
 
 void CCtrlToolDlg::ReadAllParameters() {

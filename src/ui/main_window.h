@@ -30,6 +30,8 @@ class RegistrySettings;
 }  // namespace ctrl
 
 namespace ctrl::ui {
+class ParameterSearchDialog;
+struct SearchHit;
 class StatusStrip;
 class FileDialogs;
 class LutWindows;
@@ -94,6 +96,8 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   QAction* menu_action(int command_id) const;
   CCommunicationDialog* communication() const { return communication_; }
   CTerminalDialog* terminal() const { return terminal_; }
+  ctrl::ui::ParameterSearchDialog* search() const { return search_; }
+  QAction* find_action() const { return find_action_; }
   ctrl::ui::LutWindows& luts() { return *luts_; }
 
   // The camera settings file commands; `owner` owns their file dialog and progress window.
@@ -121,6 +125,10 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   void CloseAfterReset() override;
 
   void BuildMenu();
+  // Ctrl+F: the search over all pages.
+  void BuildSearch();
+  // Shows the page of a search hit and puts the focus into its control.
+  void GoTo(const ctrl::ui::SearchHit& hit);
   // Shows the communication window beside this one, which must already have its place.
   void ShowCommunicationBeside();
   // The reload; `model_just_checked`: the caller has just identified the camera and reported
@@ -147,6 +155,8 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   QTimer* idle_timer_;
   CTerminalDialog* terminal_;
   CCommunicationDialog* communication_;
+  ctrl::ui::ParameterSearchDialog* search_ = nullptr;
+  QAction* find_action_ = nullptr;
   std::vector<QWidget*> page_widgets_;
   std::vector<QAction*> actions_;
   bool reset_requested_ = false;

@@ -195,6 +195,19 @@ const ButtonRow kButtons[] = {
     {kRefreshPrnuWbGainButton, ButtonAction::kWrite, Report::kResult, kDefaultTimeoutMs},
 };
 
+}  // namespace
+
+std::vector<int> CommandsReadBy(int button_id) {
+  std::vector<int> commands;
+  for (const ButtonRow& row : kButtons) {
+    if (row.button != button_id || row.action != ButtonAction::kRead) continue;
+    for (const ButtonRead& read : row.reads) commands.push_back(read.command);
+  }
+  return commands;
+}
+
+namespace {
+
 // The page control a command is shown in or driven by, of the given kind; nullptr when none.
 const ControlLayout* ControlOfCommand(int command_id, ControlKind kind) {
   for (const PageLayout& page : PageLayouts()) {

@@ -24,6 +24,9 @@ struct ProfileItem {
 // Format", "Test Pattern", ...); empty for other combo boxes and for an unsupported kind.
 std::vector<ProfileItem> ProfileItems(int combo_id, ModelKind kind, int version_number);
 
+// The commands a "Read" button of the pages reads, in order; empty for other buttons.
+std::vector<int> CommandsReadBy(int button_id);
+
 // Page actions that need windows the dispatcher does not own.
 class DispatcherHost {
  public:

@@ -325,8 +325,8 @@ PageLayout UserD() {
                              Text(5, control::kAxiValidCountText, "axidgtvalid Count", 46, 1,
                                   control::kAxiValidCountLabel),
                              Text(6, control::kCameraValidCountText, "Cameratvalid Count", 47),
-                             Button(7, control::kCounterReadButton, "Counter Read"),
                          }});
+  page.groups.push_back({0, "", 0, {Button(0, control::kCounterReadButton, "Counter Read")}});
   page.groups.push_back(
       {0,
        "Device Control",

@@ -13,8 +13,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
+#include <tuple>
 
+#include "camera/command_table.h"
+#include "camera/device_model.h"
 #include "ui/page_dispatcher.h"
+#include "ui/parameter_tooltips.h"
 #include "ui/spin_arrows.h"
 
 namespace ctrl::ui {
@@ -44,10 +50,22 @@ QWidget* ParameterPages::BuildPage(const PageLayout& layout) {
     column = new QVBoxLayout;
     columns->addLayout(column, 1);
   }
+  // Every row as tall as the tallest control, so rows with a button line up with the others.
+  const int row_height = RowHeight();
+  struct FocusStop {
+    int column;
+    int group;
+    int row;
+    int cell;
+    QWidget* widget;
+  };
+  std::vector<FocusStop> stops;
+  int group_index = 0;
   for (const GroupLayout& group : layout.groups) {
     auto* box = new QGroupBox(QString::fromUtf8(group.title.data(), group.title.size()), page);
     auto* grid = new QGridLayout(box);
     grid->setVerticalSpacing(4);
+    grid->setHorizontalSpacing(8);
     grid->setColumnStretch(0, 1);
     bool any_visible = false;
     for (const ControlLayout& control : group.controls) {
@@ -57,6 +75,16 @@ QWidget* ParameterPages::BuildPage(const PageLayout& layout) {
         label = new QLabel(QString::fromUtf8(control.label.data(), control.label.size()), box);
         if (control.label_id != 0) Register(control.label_id, label);
         label->setEnabled(!control.disabled);
+        labels_[control.id] = label;
+      }
+      QWidget* focus = FindControl(control.id);
+      if (label != nullptr) {
+        // Screen readers name the control by its label; a readout takes the label's text.
+        if (focus->focusPolicy() != Qt::NoFocus) {
+          label->setBuddy(focus);
+        } else {
+          focus->setAccessibleName(label->text());
+        }
       }
       if (control.hidden) {
         field->hide();
@@ -66,6 +94,10 @@ QWidget* ParameterPages::BuildPage(const PageLayout& layout) {
       any_visible = true;
       if (label != nullptr) grid->addWidget(label, control.row, 0);
       grid->addWidget(field, control.row, control.cell);
+      grid->setRowMinimumHeight(control.row, row_height);
+      if (focus->focusPolicy() != Qt::NoFocus) {
+        stops.push_back({group.column, group_index, control.row, control.cell, focus});
+      }
     }
     if (group.id != 0) Register(group.id, box);
     if (any_visible) {
@@ -73,9 +105,59 @@ QWidget* ParameterPages::BuildPage(const PageLayout& layout) {
     } else {
       box->hide();
     }
+    ++group_index;
   }
   for (auto* column : column_layouts) column->addStretch(1);
+  std::stable_sort(stops.begin(), stops.end(), [](const FocusStop& a, const FocusStop& b) {
+    return std::tie(a.column, a.group, a.row, a.cell) < std::tie(b.column, b.group, b.row, b.cell);
+  });
+  std::vector<QWidget*> chain;
+  for (const FocusStop& stop : stops) chain.push_back(stop.widget);
+  SetTabOrder(chain);
   return page;
+}
+
+void ParameterPages::SetTabOrder(const std::vector<QWidget*>& focus_chain) {
+  for (size_t i = 1; i < focus_chain.size(); ++i) {
+    QWidget::setTabOrder(focus_chain[i - 1], focus_chain[i]);
+  }
+}
+
+int ParameterPages::RowHeight() {
+  QLineEdit edit;
+  QComboBox combo;
+  QPushButton button(QStringLiteral("Read"));
+  return std::max(
+      {edit.sizeHint().height(), combo.sizeHint().height(), button.sizeHint().height()});
+}
+
+QLabel* ParameterPages::LabelOf(int id) const {
+  const auto found = labels_.find(id);
+  return found == labels_.end() ? nullptr : found->second;
+}
+
+void ParameterPages::RefreshToolTips(const DeviceModel& device) {
+  for (const PageLayout& page : PageLayouts()) {
+    for (const GroupLayout& group : page.groups) {
+      for (const ControlLayout& control : group.controls) {
+        QWidget* widget = FindControl(control.id);
+        if (widget == nullptr) continue;
+        std::optional<FeatureRange> range;
+        if (control.spin_id != 0) {
+          FeatureRange shown{};
+          GetSpinRange(control.spin_id, shown.min, shown.max);
+          range = shown;
+        }
+        const QString tip = QString::fromStdString(ToolTipFor(control, device, Commands(), range));
+        widget->setToolTip(tip);
+        if (QWidget* arrows = FindControl(control.spin_id)) arrows->setToolTip(tip);
+        if (QLabel* label = LabelOf(control.id)) label->setToolTip(tip);
+        if (const auto unit = units_.find(control.id); unit != units_.end()) {
+          unit->second->setToolTip(tip);
+        }
+      }
+    }
+  }
 }
 
 QWidget* ParameterPages::BuildControl(const ControlLayout& layout, QWidget* parent) {
@@ -110,6 +192,8 @@ QWidget* ParameterPages::BuildControl(const ControlLayout& layout, QWidget* pare
       edit->installEventFilter(this);
       auto* arrows = new SpinArrows(pair);
       arrows->setBuddyId(layout.id);
+      // A value the operator cannot change shows no arrows to change it with.
+      if (layout.kind == ControlKind::kReadOnlyEditSpin) arrows->setVisible(false);
       row->addWidget(edit);
       row->addWidget(arrows);
       row->addStretch(1);
@@ -128,16 +212,23 @@ QWidget* ParameterPages::BuildControl(const ControlLayout& layout, QWidget* pare
       edit->setFixedWidth(kEditWidth);
       edit->installEventFilter(this);
       Register(layout.id, edit);
-      result = edit;
+      result = WithUnit(layout, edit, parent);
       break;
     }
     case ControlKind::kText: {
       auto* text =
           new QLabel(QString::fromUtf8(layout.caption.data(), layout.caption.size()), parent);
-      text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      // One look for every readout: framed like an edit, as tall as one, text inset from the
+      // frame, and selectable so a value can be copied.
+      text->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+      text->setIndent(4);
+      text->setFixedHeight(QLineEdit().sizeHint().height());
       text->setMinimumWidth(layout.cell == 2 ? 120 : kEditWidth);
+      text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+      text->setAutoFillBackground(true);
+      text->setBackgroundRole(QPalette::AlternateBase);
       Register(layout.id, text);
-      result = text;
+      result = WithUnit(layout, text, parent);
       break;
     }
     case ControlKind::kButton: {
@@ -156,6 +247,29 @@ QWidget* ParameterPages::BuildControl(const ControlLayout& layout, QWidget* pare
   }
   result->setEnabled(!layout.disabled);
   return result;
+}
+
+QWidget* ParameterPages::WithUnit(const ControlLayout& layout, QWidget* field, QWidget* parent) {
+  const Feature* feature = FeatureOfControl(layout);
+  if (feature == nullptr || feature->unit.empty()) return field;
+  // Most shown formats carry their unit already ("50.0000us", "3.300V").
+  const std::string sample = DisplayText(*feature, 0, DeviceModel{});
+  if (sample.size() >= feature->unit.size() &&
+      sample.compare(sample.size() - feature->unit.size(), feature->unit.size(), feature->unit) ==
+          0) {
+    return field;
+  }
+  auto* pair = new QWidget(parent);
+  auto* row = new QHBoxLayout(pair);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
+  field->setParent(pair);
+  auto* unit = new QLabel(QString::fromStdString(DisplayUnit(feature->unit)), pair);
+  row->addWidget(field);
+  row->addWidget(unit);
+  row->addStretch(1);
+  units_[layout.id] = unit;
+  return pair;
 }
 
 bool ParameterPages::eventFilter(QObject* watched, QEvent* event) {

@@ -8,7 +8,12 @@
 #include "ui/control_surface.h"
 #include "ui/page_layouts.h"
 
+class QLabel;
 class QWidget;
+
+namespace ctrl {
+struct DeviceModel;
+}
 
 namespace ctrl::ui {
 
@@ -31,6 +36,13 @@ class ParameterPages final : public QObject, public ControlSurface {
   QWidget* FindControl(int id) const;
   // Id of a registered widget, or of the registered control the widget belongs to; 0 for none.
   int IdOf(const QWidget* widget) const;
+
+  // Every control and its label tell what they are: the parameter's name, register, items or
+  // range, unit, what it does and whether settings files keep it. The register and the items
+  // depend on the camera, so the window refreshes them once it knows the model.
+  void RefreshToolTips(const DeviceModel& device);
+  // The label that names a control on its page; nullptr for a control without one.
+  QLabel* LabelOf(int id) const;
 
   bool HasControl(int id) const override;
   ControlCategory CategoryOf(int id) const override;
@@ -62,11 +74,19 @@ class ParameterPages final : public QObject, public ControlSurface {
  private:
   QWidget* BuildPage(const PageLayout& layout);
   QWidget* BuildControl(const ControlLayout& layout, QWidget* parent);
+  // Tab goes through a page column by column, each box from its top row to its bottom.
+  static void SetTabOrder(const std::vector<QWidget*>& focus_chain);
+  // The height of the tallest kind of control in a row.
+  static int RowHeight();
+  // The field with its unit beside it where the parameter has one; the field alone otherwise.
+  QWidget* WithUnit(const ControlLayout& layout, QWidget* field, QWidget* parent);
   template <typename T>
   T* As(int id) const;
 
   std::unordered_map<int, QWidget*> controls_;
   std::unordered_map<const QWidget*, int> ids_;
+  std::unordered_map<int, QLabel*> labels_;
+  std::unordered_map<int, QLabel*> units_;
   PageDispatcher* dispatcher_ = nullptr;
 };
 
