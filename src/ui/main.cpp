@@ -24,6 +24,7 @@
 #include "ui/lut_dialog.h"
 #include "ui/lut_windows.h"
 #include "ui/main_window.h"
+#include "ui/parameter_search.h"
 #include "ui/qt_notifier.h"
 #include "ui/terminal_dialog.h"
 #include "ui/window_command_line.h"
@@ -55,6 +56,12 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
     std::printf("%s\n", name.toUtf8().constData());
   }
   ok = SaveWindow(*window.communication(), folder + "/communication.png") && ok;
+
+  ctrl::ui::ParameterSearchDialog& search = *window.search();
+  search.Start();
+  search.field()->setText(QStringLiteral("expo"));
+  ok = SaveWindow(search, folder + "/search.png") && ok;
+  search.hide();
 
   CTerminalDialog& terminal = *window.terminal();
   static_cast<QLineEdit*>(terminal.Control(CTerminalDialog::kCommandEdit))

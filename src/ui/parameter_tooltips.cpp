@@ -9,7 +9,7 @@
 namespace ctrl::ui {
 namespace {
 
-// Buttons that open a window or end the run rather than read or write a register.
+// What a control without a register of its own does.
 struct ButtonPurpose {
   int button;
   std::string_view text;
@@ -20,6 +20,13 @@ constexpr ButtonPurpose kButtonPurposes[] = {
     {control::kTerminalButton, "Opens the terminal: raw commands to the camera."},
     {control::kCameraResetButton, "Asks, then resets the camera and closes the tool."},
     {control::kStoreAllButton, "Stores every parameter in the camera."},
+};
+
+// Displays the window derives from other parameters.
+constexpr ButtonPurpose kDerivedDisplays[] = {
+    {control::kPixelSizeText, "<b>Pixel Size A</b><br>Bits per pixel of the chosen Pixel Format."},
+    {control::kLineFrequencyText,
+     "<b>Line frequency</b><br>Lines per second at the Internal Line Rate."},
 };
 
 // The microsecond edits show the tick count of the spin above them in another unit.
@@ -97,6 +104,9 @@ const Feature* FeatureOfControl(const ControlLayout& control) {
 
 std::string ToolTipFor(const ControlLayout& control, const DeviceModel& device,
                        const CommandTable& table, std::optional<FeatureRange> range) {
+  for (const ButtonPurpose& derived : kDerivedDisplays) {
+    if (derived.button == control.id) return std::string(derived.text);
+  }
   const Feature* feature = FeatureOfControl(control);
   if (feature == nullptr) return control.kind == ControlKind::kButton ? ButtonToolTip(control) : "";
   const bool unit_edit = control.kind == ControlKind::kUnitEdit;

@@ -3,8 +3,10 @@
 // the follow-ups, the model profiles, the factory key sequence and the exit questions.
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -23,6 +25,7 @@
 #include "ui/communication_dialog.h"
 #include "ui/main_window.h"
 #include "ui/page_layouts.h"
+#include "ui/parameter_search.h"
 #include "ui/spin_arrows.h"
 #include "ui/status_strip.h"
 #include "ui/window_placement.h"
@@ -416,6 +419,176 @@ class UiMainWindowTest : public QObject {
     s.camera.Poke(s.Reg(45), 77);
     QTest::mouseClick(s.Button(1791), Qt::LeftButton);
     QCOMPARE(s.Label(1786)->text(), QString("77"));
+  }
+
+  // ---- Finding, naming and reading the controls ----
+
+  void searchGoesToTheParameterOnItsPage_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("factory");
+    QTest::addColumn<QString>("choose");  // label of the hit to go to; empty: expect none
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("control");
+    QTest::newRow("part of a label") << "expo" << 0 << "Exposure Time"
+                                     << "User A" << 1704;
+    QTest::newRow("any case, blanks around") << "  GAMMA " << 0 << "Gamma"
+                                             << "User B" << 1712;
+    QTest::newRow("register address")
+        << QString::fromStdString(ctrl::Commands().GetCommandAddress(60)).toLower() << 0 << "Gamma"
+        << "User B" << 1712;
+    QTest::newRow("factory page in factory mode") << "termin" << 1 << "Terminal"
+                                                  << "Factory A" << 1010;
+    QTest::newRow("factory page hidden otherwise") << "termin" << 0 << ""
+                                                   << "" << 0;
+    QTest::newRow("nothing matches") << "zzz" << 0 << ""
+                                     << "" << 0;
+  }
+
+  void searchGoesToTheParameterOnItsPage() {
+    QFETCH(QString, query);
+    QFETCH(int, factory);
+    QFETCH(QString, choose);
+    QFETCH(QString, page);
+    QFETCH(int, control);
+    Session s(kMono);
+    if (factory != 0) s.window->ToggleFactoryMode();
+    s.window->tabs()->setCurrentIndex(s.window->tabs()->count() - 1);
+    QVERIFY(s.window->find_action()->shortcut() == QKeySequence(QKeySequence::Find));
+    s.window->find_action()->trigger();
+    ctrl::ui::ParameterSearchDialog* search = s.window->search();
+    QVERIFY(search->isVisible());
+    QTest::keyClicks(search->field(), query);
+    const auto& hits = search->hits();
+    if (choose.isEmpty()) {
+      QVERIFY(hits.empty());
+      QCOMPARE(search->results()->count(), 1);  // the "No parameter matches." line
+      QTest::keyClick(search->field(), Qt::Key_Return);
+      QVERIFY(search->isVisible());
+      return;
+    }
+    int row = -1;
+    for (size_t i = 0; i < hits.size(); ++i) {
+      if (hits[i].label == choose.toStdString()) row = static_cast<int>(i);
+    }
+    QVERIFY2(row >= 0, qPrintable(choose));
+    if (query == "expo") {
+      QStringList labels;
+      for (const auto& hit : hits) labels << QString::fromStdString(hit.label);
+      for (const char* label : {"Exposure Mode", "Exposure Time", "Exposure Time Min",
+                                "Exposure Time Max", "Measured Exposure Time"}) {
+        QVERIFY2(labels.contains(label), qPrintable(labels.join(", ")));
+      }
+    }
+    for (int step = 0; step < row; ++step) QTest::keyClick(search->field(), Qt::Key_Down);
+    QTest::keyClick(search->field(), Qt::Key_Return);
+    QVERIFY(!search->isVisible());
+    QCOMPARE(s.window->tabs()->tabText(s.window->tabs()->currentIndex()), page);
+    QCOMPARE(s.window->focusWidget(), s.window->FindControl(control));
+  }
+
+  void pagesNameTheirControlsAndTabThroughThemColumnByColumn() {
+    Session s(kColor);
+    s.window->ToggleFactoryMode();
+    QTabWidget* tabs = s.window->tabs();
+    for (int t = 0; t < tabs->count(); ++t) {
+      tabs->setCurrentIndex(t);
+      QWidget* page = tabs->currentWidget();
+      // Labels name their controls.
+      for (const auto& layout : ctrl::ui::PageLayouts()) {
+        if (QString::fromUtf8(layout.title.data(), layout.title.size()) != tabs->tabText(t)) {
+          continue;
+        }
+        for (const auto& group : layout.groups) {
+          for (const auto& control : group.controls) {
+            QLabel* label = s.window->pages().LabelOf(control.id);
+            QWidget* widget = s.window->FindControl(control.id);
+            if (label == nullptr || control.hidden) continue;
+            if (widget->focusPolicy() != Qt::NoFocus) {
+              QCOMPARE(label->buddy(), widget);
+            } else {
+              QCOMPARE(widget->accessibleName(), label->text());
+            }
+          }
+        }
+      }
+      // Tab visits the page's controls column by column, each box top to bottom.
+      std::vector<QWidget*> stops;
+      QWidget* first = nullptr;
+      for (QWidget* w = page->nextInFocusChain(); w != page && stops.size() < 500;
+           w = w->nextInFocusChain()) {
+        if (!page->isAncestorOf(w) || !w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) ||
+            s.window->pages().IdOf(w) == 0) {
+          continue;
+        }
+        if (w == first) break;
+        if (first == nullptr) first = w;
+        stops.push_back(w);
+      }
+      QVERIFY2(stops.size() >= 3, qPrintable(tabs->tabText(t)));
+      const auto box_of = [](QWidget* w) {
+        QWidget* box = w;
+        while (box != nullptr && qobject_cast<QGroupBox*>(box) == nullptr)
+          box = box->parentWidget();
+        return box;
+      };
+      for (size_t i = 1; i < stops.size(); ++i) {
+        QWidget* a = stops[i - 1];
+        QWidget* b = stops[i];
+        const QPoint pa = a->mapTo(page, QPoint(0, 0));
+        const QPoint pb = b->mapTo(page, QPoint(0, 0));
+        const QPoint box_a = box_of(a)->mapTo(page, QPoint(0, 0));
+        const QPoint box_b = box_of(b)->mapTo(page, QPoint(0, 0));
+        const QString where = tabs->tabText(t) + ": " + QString::number(s.window->pages().IdOf(a)) +
+                              " -> " + QString::number(s.window->pages().IdOf(b));
+        if (box_of(a) == box_of(b)) {
+          QVERIFY2(pa.y() < pb.y() || (pa.y() == pb.y() && pa.x() < pb.x()), qPrintable(where));
+        } else if (box_a.x() == box_b.x()) {
+          QVERIFY2(box_a.y() < box_b.y(), qPrintable(where));
+        } else {
+          QVERIFY2(box_a.x() < box_b.x(), qPrintable(where));
+        }
+      }
+    }
+  }
+
+  void readoutsLookAlikeWithTheirUnitsOnEvenRows() {
+    Session s(kMono);
+    s.window->tabs()->setCurrentIndex(0);
+    const int edit_height = s.Edit(1704)->height();
+    for (int readout : {1764, 1765, 1770, 1771, 1766, 1767, 1772}) {
+      QCOMPARE(s.Label(readout)->height(), edit_height);
+      QVERIFY(s.Label(readout)->frameShape() != QFrame::NoFrame);
+    }
+    // Rows with a "Read" button are as tall as the others.
+    const auto y = [&](int id) {
+      return s.window->FindControl(id)->mapTo(s.window.get(), QPoint()).y();
+    };
+    QCOMPARE(y(1765) - y(1764), y(1770) - y(1765));  // MIN (Read) -> MAX -> Measured (Read)
+    QCOMPARE(y(1770) - y(1765), y(1771) - y(1770));
+    // The read-only Height shows no arrows; the editable Width does.
+    QVERIFY(s.Edit(1811)->isVisible());
+    QVERIFY(!s.Spin(1812)->isVisible());
+    QVERIFY(s.Spin(1697)->isVisible());
+    // The temperature format carries no unit: the page writes it beside the readout.
+    s.window->tabs()->setCurrentIndex(3);
+    QLabel* temperature = s.Label(1750);
+    bool unit_shown = false;
+    for (QLabel* sibling : temperature->parentWidget()->findChildren<QLabel*>()) {
+      unit_shown = unit_shown || (sibling->text() == QString::fromUtf8("\u00B0C") &&
+                                  sibling->isVisible() && sibling->x() > temperature->x());
+    }
+    QVERIFY(unit_shown);
+  }
+
+  void toolTipsFollowTheConnectedModel() {
+    Session mono(kMono);
+    Session color(kColor);
+    const QString mono_tip = mono.Combo(1698)->toolTip();
+    const QString color_tip = color.Combo(1698)->toolTip();
+    QVERIFY2(mono_tip.contains("Mono12P") && !mono_tip.contains("RGB8"), qPrintable(mono_tip));
+    QVERIFY2(color_tip.contains("RGB8") && !color_tip.contains("Mono12P"), qPrintable(color_tip));
+    QCOMPARE(mono.window->pages().LabelOf(1698)->toolTip(), mono_tip);
+    QVERIFY(mono.Spin(1713)->toolTip().contains("Gamma"));
   }
 
   // ---- Keyboard, tabs and leaving ----
