@@ -27,7 +27,7 @@ namespace ctrl::ui {
 namespace {
 
 constexpr char kSpinIdProperty[] = "ctrlSpinId";
-constexpr int kFieldWidth = 150;
+constexpr int kFieldWidth = 144;
 constexpr int kEditWidth = kFieldWidth - 18;
 constexpr int kColumnCount = 3;
 
@@ -65,7 +65,7 @@ QWidget* ParameterPages::BuildPage(const PageLayout& layout) {
     auto* box = new QGroupBox(QString::fromUtf8(group.title.data(), group.title.size()), page);
     auto* grid = new QGridLayout(box);
     grid->setVerticalSpacing(4);
-    grid->setHorizontalSpacing(8);
+    grid->setHorizontalSpacing(6);
     grid->setColumnStretch(0, 1);
     bool any_visible = false;
     for (const ControlLayout& control : group.controls) {
@@ -223,7 +223,7 @@ QWidget* ParameterPages::BuildControl(const ControlLayout& layout, QWidget* pare
       text->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
       text->setIndent(4);
       text->setFixedHeight(QLineEdit().sizeHint().height());
-      text->setMinimumWidth(layout.cell == 2 ? 120 : kEditWidth);
+      text->setMinimumWidth(layout.cell == 2 ? 112 : kEditWidth);
       text->setTextInteractionFlags(Qt::TextSelectableByMouse);
       text->setAutoFillBackground(true);
       text->setBackgroundRole(QPalette::AlternateBase);
@@ -235,7 +235,7 @@ QWidget* ParameterPages::BuildControl(const ControlLayout& layout, QWidget* pare
       auto* button =
           new QPushButton(QString::fromUtf8(layout.caption.data(), layout.caption.size()), parent);
       button->setAutoDefault(false);
-      button->setMinimumWidth(120);
+      button->setMinimumWidth(112);
       Register(layout.id, button);
       const int id = layout.id;
       connect(button, &QPushButton::clicked, this, [this, id] {

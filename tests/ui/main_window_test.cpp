@@ -580,6 +580,17 @@ class UiMainWindowTest : public QObject {
     QVERIFY(unit_shown);
   }
 
+  // At twice the scale a 2560x1440 screen is 1280x720: the window must fit it on every page.
+  void mainWindowFitsAHalfSizeScreenForEveryKind() {
+    for (const char* model : {kMono, kColor, kWide}) {
+      Session s(model);
+      s.window->ToggleFactoryMode();
+      const QSize size = s.window->sizeHint();
+      QVERIFY2(size.width() <= 1280 && size.height() <= 720,
+               qPrintable(QString("%1: %2x%3").arg(model).arg(size.width()).arg(size.height())));
+    }
+  }
+
   void toolTipsFollowTheConnectedModel() {
     Session mono(kMono);
     Session color(kColor);
