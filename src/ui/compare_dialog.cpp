@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "camera/feature_catalogue.h"
 #include "camera/notifier.h"
@@ -61,6 +62,14 @@ CCompareDialog::CCompareDialog(CompareSetup setup, const QString& file_name,
   connect(save_, &QPushButton::clicked, this, &CCompareDialog::SaveCameraValues);
   connect(close_, &QPushButton::clicked, this, &CCompareDialog::accept);
   Rebuild();
+  // Wide enough for every column and for the longest status a row can get.
+  int width = rows_->fontMetrics().horizontalAdvance(
+      QStringLiteral("Refused — the camera keeps 00000.0000us  "));
+  for (int column = kApplyColumn; column < kStatusColumn; ++column) {
+    width += rows_->columnWidth(column);
+  }
+  const QMargins margins = layout->contentsMargins();
+  resize(std::max(sizeHint().width(), width + margins.left() + margins.right() + 24), 360);
 }
 
 int CCompareDialog::RowOf(int command_id) const {
@@ -124,7 +133,10 @@ void CCompareDialog::Rebuild() {
   }
   for (int column = kApplyColumn; column < kStatusColumn; ++column) {
     rows_->resizeColumnToContents(column);
+    // Room beside the longest text, so neighbouring columns do not run together.
+    rows_->setColumnWidth(column, rows_->columnWidth(column) + (column == kApplyColumn ? 0 : 12));
   }
+  rows_->setCurrentItem(nullptr);
 
   const int count = static_cast<int>(differences.size());
   if (count == 0) {

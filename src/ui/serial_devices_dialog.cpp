@@ -112,6 +112,7 @@ void CSerialDevicesDialog::Refresh() {
   }
   for (int column = kDeviceColumn; column < kComColumn; ++column) {
     devices_->resizeColumnToContents(column);
+    devices_->setColumnWidth(column, devices_->columnWidth(column) + 16);
   }
   const bool any = !present_.empty();
   map_->setEnabled(any);

@@ -326,16 +326,6 @@ class UiCompareWindowTest : public QObject {
     QCOMPARE(ports->itemData(4, Qt::UserRole).toString(), QString("/dev/ttyS4"));
     QCOMPARE(window.devices()->topLevelItem(0)->text(CSerialDevicesDialog::kComColumn), QString());
   }
-
-  void theMenusOfferBothWindows() {
-    DialogSession s("QX-4096M-PCL");
-    QCOMPARE(s.window->menu_action(30013)->text(), QString("Compare with Settings File…"));
-    QCOMPARE(s.window->menu_action(30014)->text(), QString("Serial &Devices…"));
-    QString title;
-    s.on_modal = [&](QDialog& dialog) { title = dialog.windowTitle(); };
-    s.window->menu_action(30014)->trigger();
-    QCOMPARE(title, QString("Serial Devices"));
-  }
 };
 
 QTEST_MAIN(UiCompareWindowTest)
