@@ -21,6 +21,12 @@ QPushButton* Button(const QString& text, QWidget* parent) {
   return button;
 }
 
+std::optional<int32_t> ValueOf(const ctrl::SettingsValues& side, int command_id) {
+  const auto found = side.find(command_id);
+  if (found == side.end()) return std::nullopt;
+  return found->second;
+}
+
 }  // namespace
 
 CCompareDialog::CCompareDialog(CompareSetup setup, const QString& file_name,
@@ -38,6 +44,7 @@ CCompareDialog::CCompareDialog(CompareSetup setup, const QString& file_name,
       close_(Button(QStringLiteral("Close"), this)) {
   setWindowTitle(QString::fromLatin1(kCaption));
   summary_->setWordWrap(true);
+  summary_->setTextFormat(Qt::PlainText);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   rows_->setColumnCount(5);
   rows_->setHeaderLabels({QString(), QStringLiteral("Parameter"), QStringLiteral("Camera"),
@@ -107,15 +114,10 @@ void CCompareDialog::Rebuild() {
   }
   for (const auto& [command_id, outcome] : outcomes_) listed.insert(command_id);
 
-  auto value_of = [](const ctrl::SettingsValues& side, int command_id) -> std::optional<int32_t> {
-    const auto found = side.find(command_id);
-    if (found == side.end()) return std::nullopt;
-    return found->second;
-  };
   rows_->clear();
   for (const int command_id : listed) {
-    const std::optional<int32_t> camera = value_of(camera_, command_id);
-    const std::optional<int32_t> file = value_of(file_, command_id);
+    const std::optional<int32_t> camera = ValueOf(camera_, command_id);
+    const std::optional<int32_t> file = ValueOf(file_, command_id);
     const auto outcome = outcomes_.find(command_id);
     const bool done = outcome != outcomes_.end() && outcome->second.applied && camera == file;
     auto* item = new QTreeWidgetItem(rows_);
@@ -184,14 +186,8 @@ void CCompareDialog::ApplySelected() {
           ctrl::MessageIcon::Exclamation);
       break;
     }
-    const ctrl::SettingsValues now = setup_.camera_values();
-    const auto kept = now.find(command_id);
-    outcomes_[command_id] = {
-        false,
-        QStringLiteral("Refused — the camera keeps %1")
-            .arg(Named(command_id,
-                       kept == now.end() ? std::nullopt : std::optional<int32_t>(kept->second),
-                       "camera"))};
+    const QString kept = Named(command_id, ValueOf(setup_.camera_values(), command_id), "camera");
+    outcomes_[command_id] = {false, QStringLiteral("Refused — the camera keeps %1").arg(kept)};
   }
   // The follow-up reads may have changed other rows too.
   camera_ = setup_.camera_values();
