@@ -1,11 +1,9 @@
 // diff: two sets of camera settings, each a settings file or the camera itself, row by row.
 #include <CLI/CLI.hpp>
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "cli/json.h"
 #include "cli/subcommands.h"
 #include "files/camera_settings_file.h"
+#include "files/settings_diff.h"
 
 namespace ctrl::cli {
 namespace {
@@ -30,56 +29,33 @@ struct DiffArguments {
   std::string b;
 };
 
-// command id → value of one side.
-using SideValues = std::map<int, int32_t>;
-
-// The camera's settings-file rows, read now; nothing when a row could not be read (comparing
-// with a value never read would report a difference that is not there).
-std::optional<SideValues> ReadCameraSide(Session& session) {
+std::optional<SettingsValues> ReadCameraSide(Session& session) {
   ParameterDatabase& db = Database();
   NullProgress progress;
-  const BulkReadResult result =
-      ReadAllParameters(session.engine(), db, session.FactoryMode(), CcmFromDatabase(db), progress);
-  if (result.line_lost) session.err() << kLineLostMessage;
-  if (result.failed > 0) {
-    session.err() << result.failed << " parameters could not be read from the camera.\n";
-    return std::nullopt;
-  }
-  const std::set<int> read(result.read_rows.begin(), result.read_rows.end());
-  const int ccm = CcmFromDatabase(db)();
-  SideValues values;
-  const auto& rows = db.rows();
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const ParameterRow& row = rows[i];
-    if (!read.count(static_cast<int>(i)) || row.master_file == 0) continue;
-    if (row.parameter_class == parameter_class::kFactory && !session.factory()) continue;
-    if (!CommandTable::IsCommandAvailable(row.command_id, session.engine().device().kind, ccm)) {
-      continue;
-    }
-    values[row.command_id] = row.current_value;
-  }
+  CameraReadTrouble trouble;
+  std::optional<SettingsValues> values = ReadCameraSettingsValues(
+      session.engine(), db, session.FactoryMode(), CcmFromDatabase(db), progress, &trouble);
+  if (trouble.line_lost) session.err() << kLineLostMessage;
+  if (!trouble.message.empty()) session.err() << trouble.message << '\n';
   return values;
 }
 
-std::optional<SideValues> ReadFileSide(Session& session, const std::string& path) {
+std::optional<SettingsValues> ReadFileSide(Session& session, const std::string& path) {
   ParameterDatabase& db = Database();
   SettingsFileContext context{session.engine(),    db,      session.FactoryMode(),
                               CcmFromDatabase(db), nullptr, nullptr};
-  std::vector<SettingsFileValue> lines;
-  if (!ReadSettingsFileValues(path, context, lines)) return std::nullopt;
-  SideValues values;
-  for (const SettingsFileValue& line : lines) values[line.command_id] = line.value;
-  return values;
+  return ReadFileSettingsValues(path, context);
 }
 
-Json SideJson(Session& session, const Feature& feature, const SideValues& side, int command_id) {
+Json SideJson(Session& session, const Feature& feature, const SettingsValues& side,
+              int command_id) {
   const auto found = side.find(command_id);
   if (found == side.end()) return Json();
   return {{"value", found->second},
           {"text", DisplayText(feature, found->second, session.engine().device())}};
 }
 
-std::string SideText(Session& session, const Feature& feature, const SideValues& side,
+std::string SideText(Session& session, const Feature& feature, const SettingsValues& side,
                      int command_id, const std::string& name) {
   const auto found = side.find(command_id);
   if (found == side.end()) return "(not in " + name + ")";
@@ -90,7 +66,7 @@ std::string SideText(Session& session, const Feature& feature, const SideValues&
 int DiffCommand(Session& session, const DiffArguments& arguments) {
   if (session.Open() != kExitOk || !session.Identify()) return kDiffTrouble;
   // The camera first: its CCM selection decides which matrix rows a file can hold.
-  std::optional<SideValues> camera;
+  std::optional<SettingsValues> camera;
   if (arguments.a == kCameraSide || arguments.b == kCameraSide) {
     camera = ReadCameraSide(session);
     if (!camera) return kDiffTrouble;
@@ -98,20 +74,14 @@ int DiffCommand(Session& session, const DiffArguments& arguments) {
   const auto side = [&](const std::string& name) {
     return name == kCameraSide ? camera : ReadFileSide(session, name);
   };
-  const std::optional<SideValues> a = side(arguments.a);
+  const std::optional<SettingsValues> a = side(arguments.a);
   if (!a) return kDiffTrouble;
-  const std::optional<SideValues> b = side(arguments.b);
+  const std::optional<SettingsValues> b = side(arguments.b);
   if (!b) return kDiffTrouble;
 
-  std::set<int> commands;
-  for (const auto& [command_id, value] : *a) commands.insert(command_id);
-  for (const auto& [command_id, value] : *b) commands.insert(command_id);
-  int differences = 0;
-  for (const int command_id : commands) {
-    const auto in_a = a->find(command_id);
-    const auto in_b = b->find(command_id);
-    if (in_a != a->end() && in_b != b->end() && in_a->second == in_b->second) continue;
-    ++differences;
+  const std::vector<SettingsDifference> differences = DiffSettings(*a, *b);
+  for (const SettingsDifference& difference : differences) {
+    const int command_id = difference.command_id;
     const Feature& feature = *FeatureOfCommand(command_id);
     const std::string label(Label(feature));
     if (session.json()) {
@@ -127,9 +97,11 @@ int DiffCommand(Session& session, const DiffArguments& arguments) {
                   << std::string(24 - std::min<size_t>(a_text.size(), 23), ' ')
                   << DisplayText(SideText(session, feature, *b, command_id, arguments.b)) << '\n';
   }
-  const int code = differences == 0 ? kDiffSame : kDiffDifferent;
+  const int code = differences.empty() ? kDiffSame : kDiffDifferent;
   if (session.json()) {
-    session.EmitJson({{"command", "diff"}, {"exit", code}, {"differences", differences}});
+    session.EmitJson({{"command", "diff"},
+                      {"exit", code},
+                      {"differences", static_cast<int>(differences.size())}});
   }
   return code;
 }

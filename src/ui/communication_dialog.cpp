@@ -84,6 +84,9 @@ CCommunicationDialog::CCommunicationDialog(CommunicationSetup setup, QWidget* pa
   connect(read_file_, &QPushButton::clicked, this, [this] {
     if (setup_.open_settings_file) setup_.open_settings_file();
   });
+  connect(serial_devices_, &QPushButton::clicked, this, [this] {
+    if (setup_.show_serial_devices) setup_.show_serial_devices();
+  });
   connect(get_area_, &QPushButton::clicked, this, &CCommunicationDialog::GetArea);
   connect(store_, &QPushButton::clicked, this, &CCommunicationDialog::StoreArea);
   connect(load_, &QPushButton::clicked, this, &CCommunicationDialog::LoadArea);
@@ -128,13 +131,16 @@ QWidget* CCommunicationDialog::BuildPortGroup() {
   auto_ = Button("Auto", group);
   auto_->setEnabled(false);
   auto_->hide();
+  serial_devices_ = new QPushButton(QStringLiteral("Serial Devices\u2026"), group);
+  serial_devices_->setAutoDefault(false);
   grid->addWidget(new QLabel(QStringLiteral("Category"), group), 0, 0);
   grid->addWidget(category_, 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("Baud Rate"), group), 0, 2);
   grid->addWidget(baud_, 0, 3);
   grid->addWidget(new QLabel(QStringLiteral("Port Name"), group), 1, 0);
   grid->addWidget(ports_, 1, 1);
-  grid->addWidget(auto_, 1, 2, 1, 2);
+  grid->addWidget(auto_, 1, 2);
+  grid->addWidget(serial_devices_, 1, 3);
   grid->setColumnStretch(1, 1);
   return group;
 }
@@ -239,6 +245,8 @@ QWidget* CCommunicationDialog::Control(int id) const {
       return clear_messages_;
     case kAutoButton:
       return auto_;
+    case kSerialDevicesButton:
+      return serial_devices_;
     default:
       return nullptr;
   }
@@ -263,8 +271,15 @@ void CCommunicationDialog::FillPortList() {
   ports_->clear();
   if (setup_.channel != nullptr) {
     const int count = setup_.channel->PortCount();
+    const bool com_ports = setup_.channel->port_category() == ctrl::PortCategory::kComPort;
     for (int i = 0; i < count; ++i) {
-      ports_->addItem(QString::fromStdString(setup_.channel->PortName(i)));
+      const std::string name = setup_.channel->PortName(i);
+      ports_->addItem(QString::fromStdString(name));
+      if (com_ports && setup_.com_port_map != nullptr) {
+        const QString device = QString::fromStdString(setup_.com_port_map->DevicePath(name));
+        ports_->setItemData(i, device, Qt::UserRole);
+        ports_->setItemData(i, device, Qt::ToolTipRole);
+      }
     }
     int selected = setup_.channel->CurrentPortIndex();
     if (selected < 0 || selected >= count) {

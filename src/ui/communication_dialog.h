@@ -17,6 +17,7 @@ class QPushButton;
 
 namespace ctrl {
 class CommChannel;
+class ComPortMap;
 class RegistrySettings;
 }  // namespace ctrl
 
@@ -41,6 +42,10 @@ struct CommunicationSetup {
   std::function<void()> reload_after_model_check;
   std::function<void()> open_settings_file;
   std::function<void()> save_all_data;
+  // Where each COM name leads in this run, shown beside the port names (none: not shown).
+  const ctrl::ComPortMap* com_port_map = nullptr;
+  // Opens the serial devices window.
+  std::function<void()> show_serial_devices;
 };
 
 // The "Communication" window beside the main window: line status, port and rate of the
@@ -69,6 +74,7 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
     kSaveMessagesButton = 1079,
     kClearMessagesButton = 1080,
     kAutoButton = 1088,
+    kSerialDevicesButton = 1090,
   };
 
   // Applies the previous-run check to the connection: after an abnormal end the COM port.
@@ -82,6 +88,7 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
   void RefreshStoreEnabling();
   void AppendMessage(const std::string& text);
 
+  // Lists the ports afresh; a COM port's entry names the device it opens.
   void FillPortList();
   void OnPortChosen(int index);
   void OnBaudChosen(int index);
@@ -110,6 +117,7 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
   QComboBox* ports_ = nullptr;
   QComboBox* baud_ = nullptr;
   QPushButton* auto_ = nullptr;
+  QPushButton* serial_devices_ = nullptr;
   QPushButton* write_file_ = nullptr;
   QPushButton* read_file_ = nullptr;
   QLabel* area_text_ = nullptr;

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,15 +20,18 @@
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
 #include "files/atomic_file.h"
+#include "files/camera_settings_file.h"
 #include "sim/pty/pty_camera_server.h"
 #include "ui/area_select_dialog.h"
 #include "ui/communication_dialog.h"
+#include "ui/compare_dialog.h"
 #include "ui/identity_dialogs.h"
 #include "ui/lut_dialog.h"
 #include "ui/lut_windows.h"
 #include "ui/main_window.h"
 #include "ui/parameter_search.h"
 #include "ui/qt_notifier.h"
+#include "ui/serial_devices_dialog.h"
 #include "ui/terminal_dialog.h"
 #include "ui/window_command_line.h"
 
@@ -37,6 +43,34 @@ bool SaveWindow(QWidget& window, const QString& name) {
   const bool saved = window.grab().save(name);
   std::printf("%s\n", name.toUtf8().constData());
   return saved;
+}
+
+// A settings file of the camera's values with three of them changed, for the compare window.
+bool WriteChangedSettingsFile(CCtrlToolDlg& window, ctrl::Command& engine, const QString& path) {
+  ctrl::SettingsFileContext context{engine, ctrl::Database(), window.factory_mode(),
+                                    [&window] { return window.dispatcher().CcmSelectorIndex(); }};
+  if (!ctrl::WriteAllDataFile(path.toStdString(), context)) return false;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  QList<QByteArray> lines = file.readAll().split('\n');
+  file.close();
+  // Exposure Time halved, Line Trigger Activation turned over, Digital Gain raised.
+  const std::vector<std::pair<int, std::function<int(int)>>> changes = {
+      {30, [](int value) { return value / 2; }},
+      {50, [](int value) { return value == 0 ? 1 : 0; }},
+      {57, [](int value) { return value + 44; }},
+  };
+  for (const auto& [command_id, change] : changes) {
+    const QByteArray address =
+        QByteArray::fromStdString(engine.table().GetCommandAddress(command_id));
+    for (QByteArray& line : lines) {
+      if (!line.startsWith(address + "=")) continue;
+      const int value = line.mid(address.size() + 1).trimmed().toInt();
+      line = address + "=" + QByteArray::number(change(value)) + (line.endsWith('\r') ? "\r" : "");
+    }
+  }
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  return file.write(lines.join('\n')) >= 0;
 }
 
 // Saves the main window with each tab selected, then the secondary windows.
@@ -86,6 +120,17 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
   CUserIdDialog user_id(engine, status, &window);
   user_id.ReadUserId();
   ok = SaveWindow(user_id, folder + "/user_id.png") && ok;
+
+  QTemporaryDir scratch;
+  const QString compared = scratch.filePath("Line_A.cam");
+  if (scratch.isValid() && WriteChangedSettingsFile(window, engine, compared)) {
+    if (std::unique_ptr<CCompareDialog> compare =
+            window.CompareDialogFor(compared.toStdString(), &window)) {
+      ok = SaveWindow(*compare, folder + "/compare.png") && ok;
+    }
+  }
+  std::unique_ptr<CSerialDevicesDialog> devices = window.SerialDevicesDialog(&window);
+  ok = SaveWindow(*devices, folder + "/serial_devices.png") && ok;
 
   // The LUT editors of the camera kind, each with a curve through a few edit points.
   ctrl::ui::LutWindows& luts = window.luts();
@@ -160,6 +205,7 @@ int main(int argc, char* argv[]) {
   setup.factory_mode = &state.factory_mode();
   setup.channel = &state.channel();
   setup.settings = &state.settings();
+  setup.com_port_map = &state.transports().com_port.port_map();
 
   ctrl::ui::QtNotifier notifier;
   ctrl::InstallNotifier(&notifier);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -20,14 +21,17 @@
 #include "camera/notifier.h"
 #include "camera/user_sets.h"
 #include "files/camera_settings_file.h"
+#include "files/settings_diff.h"
 #include "ui/area_select_dialog.h"
 #include "ui/communication_dialog.h"
+#include "ui/compare_dialog.h"
 #include "ui/file_dialogs.h"
 #include "ui/identity_dialogs.h"
 #include "ui/lut_windows.h"
 #include "ui/page_layouts.h"
 #include "ui/parameter_search.h"
 #include "ui/registered_windows.h"
+#include "ui/serial_devices_dialog.h"
 #include "ui/status_strip.h"
 #include "ui/terminal_dialog.h"
 #include "ui/window_placement.h"
@@ -52,6 +56,8 @@ constexpr int kLoadAllLut = 30009;
 constexpr int kOpenCommunication = 30010;
 constexpr int kSaveAllData = 30011;
 constexpr int kSaveShippingData = 30012;
+constexpr int kCompareWithFile = 30013;
+constexpr int kSerialDevices = 30014;
 }  // namespace menu
 
 bool IsModifierKey(int key) {
@@ -89,6 +95,8 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   communication.reload_after_model_check = [this] { Reload(/*model_just_checked=*/true); };
   communication.open_settings_file = [this] { OpenSettingsFile(communication_); };
   communication.save_all_data = [this] { SaveSettingsFile(this, /*shipping_data=*/false); };
+  communication.com_port_map = setup_.com_port_map;
+  communication.show_serial_devices = [this] { ShowSerialDevices(communication_); };
   communication_ = new CCommunicationDialog(std::move(communication), this);
   ctrl::ui::LutWindowsSetup luts;
   luts.engine = setup_.engine;
@@ -161,6 +169,7 @@ void CCtrlToolDlg::BuildMenu() {
   };
   QMenu* file = menu_bar_->addMenu(QStringLiteral("File(&F)"));
   add(file, QStringLiteral("&Open"), menu::kOpenFile, true);
+  add(file, QStringLiteral("Compare with Settings File\u2026"), menu::kCompareWithFile, true);
   QMenu* save_as = file->addMenu(QStringLiteral("&Save as"));
   add(save_as, QStringLiteral("All Data"), menu::kSaveAllData, true);
   add(save_as, QStringLiteral("Shipping Data"), menu::kSaveShippingData, true);
@@ -184,6 +193,7 @@ void CCtrlToolDlg::BuildMenu() {
   QMenu* help = menu_bar_->addMenu(QStringLiteral("Help(&H)"));
   add(help, QStringLiteral("&About this application"), menu::kAbout, true);
   add(help, QStringLiteral("&Open Communication Dialog"), menu::kOpenCommunication, true);
+  add(help, QStringLiteral("Serial &Devices\u2026"), menu::kSerialDevices, true);
 }
 
 void CCtrlToolDlg::BuildSearch() {
@@ -231,6 +241,12 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
     }
     case menu::kOpenFile:
       OpenSettingsFile(this);
+      break;
+    case menu::kCompareWithFile:
+      CompareWithSettingsFile(this);
+      break;
+    case menu::kSerialDevices:
+      ShowSerialDevices(this);
       break;
     case menu::kSaveAllData:
       SaveSettingsFile(this, /*shipping_data=*/false);
@@ -440,6 +456,78 @@ void CCtrlToolDlg::SaveSettingsFile(QWidget* owner, bool shipping_data) {
     return shipping_data ? ctrl::WriteShippingDataFile(path, context)
                          : ctrl::WriteAllDataFile(path, context);
   });
+}
+
+void CCtrlToolDlg::CompareWithSettingsFile(QWidget* owner) {
+  std::string chosen;
+  flows_->OpenCameraFile(owner, [&chosen](const std::string& path) {
+    chosen = path;
+    return true;
+  });
+  if (chosen.empty()) return;
+  if (std::unique_ptr<CCompareDialog> dialog = CompareDialogFor(chosen, owner)) RunModal(*dialog);
+}
+
+std::unique_ptr<CCompareDialog> CCtrlToolDlg::CompareDialogFor(const std::string& path,
+                                                               QWidget* owner) {
+  const auto ccm = [this] { return dispatcher_.CcmSelectorIndex(); };
+  // The camera first: its CCM selection decides which matrix rows the file can hold.
+  std::optional<ctrl::SettingsValues> camera;
+  ctrl::CameraReadTrouble trouble;
+  {
+    const ctrl::ui::AllWindowsDisabled disabled;
+    progress_.set_owner(owner);
+    camera = ctrl::ReadCameraSettingsValues(*setup_.engine, *setup_.database, *setup_.factory_mode,
+                                            ccm, progress_, &trouble);
+    progress_.set_owner(this);
+    setup_.database->RefreshAllControls(dispatcher_);
+    setup_.database->CommitAll();
+  }
+  ShowDerivedValues();
+  if (!camera) {
+    ctrl::ShowExclamation(
+        (trouble.line_lost ? std::string("The camera's line went away. ") : std::string()) +
+            trouble.message + "\nThe camera was not compared with the file.",
+        "Compare with Settings File");
+    return nullptr;
+  }
+  ctrl::SettingsFileContext context{*setup_.engine, *setup_.database, *setup_.factory_mode, ccm};
+  std::optional<ctrl::SettingsValues> file = ctrl::ReadFileSettingsValues(path, context);
+  if (!file) return nullptr;
+
+  CompareSetup compare;
+  compare.device = &setup_.engine->device();
+  compare.apply = [this](int command_id, int32_t value) {
+    return dispatcher_.ApplyCommandValue(command_id, value);
+  };
+  compare.is_available = [this](int command_id) {
+    return dispatcher_.IsCommandAvailable(command_id);
+  };
+  compare.line_lost = [this] { return setup_.engine->line_lost(); };
+  compare.camera_values = [this] {
+    return ctrl::DatabaseSettingsValues(*setup_.database, setup_.engine->device().kind,
+                                        *setup_.factory_mode, dispatcher_.CcmSelectorIndex());
+  };
+  compare.save_camera_values = [this](QWidget* dialog) {
+    SaveSettingsFile(dialog, /*shipping_data=*/false);
+  };
+  return std::make_unique<CCompareDialog>(std::move(compare),
+                                          QFileInfo(QString::fromStdString(path)).fileName(),
+                                          std::move(*camera), std::move(*file), owner);
+}
+
+void CCtrlToolDlg::ShowSerialDevices(QWidget* owner) {
+  std::unique_ptr<CSerialDevicesDialog> dialog = SerialDevicesDialog(owner);
+  RunModal(*dialog);
+}
+
+std::unique_ptr<CSerialDevicesDialog> CCtrlToolDlg::SerialDevicesDialog(QWidget* owner) {
+  SerialDevicesSetup devices;
+  devices.settings = setup_.settings;
+  devices.port_map = setup_.com_port_map;
+  devices.list_devices = setup_.list_serial_devices;
+  devices.mappings_changed = [this] { communication_->FillPortList(); };
+  return std::make_unique<CSerialDevicesDialog>(std::move(devices), owner);
 }
 
 void CCtrlToolDlg::LoadSettingsFromCamera() {

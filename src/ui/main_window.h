@@ -11,6 +11,7 @@
 #include "camera/command_engine.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "transport/serial_devices.h"
 #include "ui/file_flows.h"
 #include "ui/log_list.h"
 #include "ui/page_dispatcher.h"
@@ -22,10 +23,13 @@ class QMenuBar;
 class QTabWidget;
 class QTimer;
 class CCommunicationDialog;
+class CCompareDialog;
+class CSerialDevicesDialog;
 class CTerminalDialog;
 
 namespace ctrl {
 class CommChannel;
+class ComPortMap;
 class RegistrySettings;
 }  // namespace ctrl
 
@@ -59,6 +63,10 @@ struct MainWindowSetup {
   ctrl::TraceSink* trace_to = nullptr;
   // Runs a modal dialog of the menu and returns its result; exec() when empty.
   std::function<int(QDialog&)> run_modal;
+  // The COM port map of this run, which the serial devices window changes (none: not changed).
+  ctrl::ComPortMap* com_port_map = nullptr;
+  // The serial devices present; ListSerialDevices when empty.
+  std::function<std::vector<ctrl::SerialDevice>()> list_serial_devices;
 };
 
 // The operator's main window: menu, the tab pages with all camera parameters, the status strip.
@@ -103,6 +111,13 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   // The camera settings file commands; `owner` owns their file dialog and progress window.
   void OpenSettingsFile(QWidget* owner);
   void SaveSettingsFile(QWidget* owner, bool shipping_data);
+  // Asks for a settings file and shows where it differs from the camera.
+  void CompareWithSettingsFile(QWidget* owner);
+  // The compare window for this file, after reading the camera's values afresh; nothing (and
+  // the reason reported) when the camera or the file cannot be read.
+  std::unique_ptr<CCompareDialog> CompareDialogFor(const std::string& path, QWidget* owner);
+  void ShowSerialDevices(QWidget* owner);
+  std::unique_ptr<CSerialDevicesDialog> SerialDevicesDialog(QWidget* owner);
   void LoadSettingsFromCamera();
   void StoreSettingsInCamera();
   void ShowAbout();
