@@ -18,7 +18,8 @@ BulkReadResult ReadAllParameters(Command& engine, ParameterDatabase& database, i
     if (!CommandTable::IsCommandAvailable(row.command_id, engine.device().kind, ccm)) continue;
 
     int32_t value = 0;
-    if (!result.line_lost && engine.ReadCommand(row.command_id, value, kDefaultTimeoutMs)) {
+    if (!result.line_lost && !engine.CancelRequested() &&
+        engine.ReadCommand(row.command_id, value, kDefaultTimeoutMs)) {
       database.SetDataValue(row.control_id, value);
       ++result.read;
       result.read_rows.push_back(static_cast<int>(i));

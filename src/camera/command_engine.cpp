@@ -27,6 +27,7 @@ void Command::Trace(std::string_view prefix, std::string_view text) {
 }
 
 bool Command::AcceptByte(char byte) {
+  ++health_.bytes_received;
   std::string line;
   switch (assembler_.Push(byte, line)) {
     case LineAssembler::Result::kLine: {
@@ -84,6 +85,7 @@ std::string Command::TakeLine() {
 }
 
 void Command::SendText(std::string_view text) {
+  health_.bytes_sent += text.size();
   channel_->Write(text);
   Trace("Tx: ", StripLineEnd(text));
 }
@@ -114,6 +116,8 @@ Command::Failure Command::FailureOf(Wait wait) {
 
 bool Command::Fail(Failure failure) {
   last_failure_ = failure;
+  if (failure == Failure::kNoAnswer) ++health_.timeouts;
+  if (failure == Failure::kLineLost) ++health_.line_lost;
   if (failure != Failure::kRefused) status_.Report(false);
   return false;
 }
@@ -121,6 +125,7 @@ bool Command::Fail(Failure failure) {
 bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, int32_t* value,
                        int timeout_ms) {
   ++exchanges_;
+  ++health_.exchanges;
   last_failure_ = Failure::kNone;
   // Nothing an earlier exchange left behind may answer this one: complete lines and a partial
   // line are dropped. A late reply still arriving leaves a tail that names no register in the
@@ -128,6 +133,7 @@ bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, i
   ReceiveLine();
   ClearReceive();
   if (channel_->LineLost()) return Fail(Failure::kLineLost);
+  const int64_t sent_us = clock_.NowUs();
   SendText(request);
   const int64_t deadline_us = clock_.NowUs() + int64_t{timeout_ms} * 1000;
 
@@ -144,6 +150,7 @@ bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, i
     answer = ReplyValueFor(line, reg);
     if (answer) break;
     // Another register's line, a late reply's tail, a fragment glued to a reply: not ours.
+    ++health_.lines_skipped;
   }
 
   if (!answer) {
@@ -153,6 +160,7 @@ bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, i
     while (line.rfind(kPromptLine, 0) != 0 && WaitForLine(deadline_us, line) == Wait::kLine) {
     }
     last_failure_ = Failure::kRefused;
+    ++health_.refused;
     return false;
   }
   // The value is delivered even when the prompt check fails afterwards.
@@ -163,10 +171,12 @@ bool Command::Exchange(uint32_t reg, const std::string& request, bool is_read, i
   }
   if (line == kPromptLine) {
     status_.Report(true);
+    health_.AddRoundTrip(clock_.NowUs() - sent_us);
     return true;
   }
   ReceiveLine();
   last_failure_ = Failure::kRefused;
+  ++health_.refused;
   return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "camera/clock.h"
 #include "camera/command_table.h"
 #include "camera/device_model.h"
+#include "camera/link_health.h"
 #include "camera/online_status.h"
 #include "camera/protocol.h"
 #include "camera/trace_sink.h"
@@ -72,6 +74,13 @@ class Command {
   bool WaitLine(int timeout_ms, std::string& line);
 
   uint64_t exchanges() const { return exchanges_; }
+  // Long operations (bulk reads, LUT transfers, settings loads) ask between exchanges whether
+  // the user asked them to stop; they stop as after a failure and leave the camera tidy.
+  void set_cancel_check(std::function<bool()> check) { cancel_check_ = std::move(check); }
+  bool CancelRequested() const { return cancel_check_ && cancel_check_(); }
+  // The link's record since the engine was made or the health was last reset.
+  const LinkHealth& health() const { return health_; }
+  void ResetHealth() { health_ = LinkHealth(); }
 
   // Why the last exchange failed: the camera answered with something other than the value and
   // prompt (kRefused), nothing that answered came before the time-out (kNoAnswer), or the line is
@@ -107,6 +116,8 @@ class Command {
   LineAssembler assembler_;
   std::deque<std::string> received_lines_;
   uint64_t exchanges_ = 0;
+  LinkHealth health_;
+  std::function<bool()> cancel_check_;
   Failure last_failure_ = Failure::kNone;
   bool overflow_reported_ = false;
   // The line being assembled began before an overflow or before a partial line was dropped: it

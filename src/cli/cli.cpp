@@ -11,8 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "camera/link_rate.h"
 #include "cli/arguments.h"
 #include "cli/connection.h"
+#include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/session.h"
 #include "cli/subcommands.h"
@@ -73,6 +75,12 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   app.set_version_flag("--version", CTRL_VERSION);
   app.add_flag("--raw", options.raw, "Register integers instead of item names (get, set, dump)");
   app.add_flag("--factory", options.factory, "Factory control mode for this run");
+  app.add_flag("--fast", options.fast,
+               "lut, save-settings, load-settings, dump and shell at the fastest line rate; the "
+               "camera and the port return to their rate afterwards, also after Ctrl+C");
+  app.add_flag("--stats", options.stats,
+               "When the command ends, show the link's health: exchanges, time-outs, refusals, "
+               "round trips, bytes");
 }
 
 // The index of the port `port` names in the category: an index from 0, or for COM ports also
@@ -112,15 +120,48 @@ bool ResolveConnection(const GlobalArguments& arguments, ConnectionOptions& conn
   return true;
 }
 
+// A long transfer at the fastest rate both sides can use; both go back to the starting rate
+// afterwards, also after a failure and after Ctrl+C (which then ends the run with 130).
+int RunFast(Session& session, const Subcommand& subcommand) {
+  LineRateControl* line = session.line_rate();
+  if (line == nullptr) {
+    session.err() << "This link has no line rate to raise; --fast changes nothing.\n";
+    return subcommand.run(session);
+  }
+  if (!session.Identify()) return kExitCamera;
+  const InterruptGuard guard;
+  ClearInterrupt();
+  FastLink fast(session.engine(), *line);
+  std::string message;
+  if (!fast.Raise(message)) {
+    session.err() << message << " Going on at " << line->LineRate() << " baud.\n";
+  }
+  int code = subcommand.run(session);
+  const bool interrupted = InterruptRequested();
+  ClearInterrupt();
+  if (!fast.Restore(message)) {
+    session.err() << message << '\n';
+    if (code == kExitOk) code = kExitCamera;
+  }
+  if (interrupted) {
+    session.err() << "Interrupted; the link is at " << line->LineRate() << " baud.\n";
+    return kExitInterrupted;
+  }
+  return code;
+}
+
 int RunSubcommand(const Subcommand& subcommand, const GlobalOptions& options, std::ostream& out,
                   std::ostream& err, const Environment& environment) {
   Session session(options, out, err, environment);
-  return session.RunReported(subcommand.parser->get_name(), [&] {
+  const int code = session.RunReported(subcommand.parser->get_name(), [&] {
     if (subcommand.needs_camera) {
-      if (const int code = session.Open(); code != kExitOk) return code;
+      if (const int opened = session.Open(); opened != kExitOk) return opened;
     }
+    if (options.fast && subcommand.long_transfer) return RunFast(session, subcommand);
     return subcommand.run(session);
   });
+  if (options.stats) session.ReportStats();
+  return code;
 }
 
 // A usage error before any command ran: on stderr, and with --json also as a record.

@@ -28,7 +28,7 @@ bool IsComPortName(const std::string& text) {
 }
 #endif
 
-class TransportConnection final : public Connection {
+class TransportConnection final : public Connection, private LineRateControl {
  public:
   TransportConnection()
       : channel_(transports_.com_port, transports_.cl_serial_2000, transports_.cl_serial_2001,
@@ -53,6 +53,8 @@ class TransportConnection final : public Connection {
     if (options.simulate) {
       sim::PtyCameraServer::Options sim_options;
       sim_options.model = options.model;
+      // Like a camera on a real line: it understands only requests at its own rate.
+      sim_options.check_line_rate = true;
       server_ = std::make_unique<sim::PtyCameraServer>(sim_options);
       if (!server_->Start()) {
         err << "The simulated camera could not start: " << server_->error() << '\n';
@@ -85,8 +87,18 @@ class TransportConnection final : public Connection {
   ByteChannel& channel() override {
     return channel_;
   }
+  LineRateControl* line_rate() override {
+    return this;
+  }
 
  private:
+  int LineRate() const override {
+    return channel_.baud_rate();
+  }
+  bool SetLineRate(int rate) override {
+    return channel_.ReopenWithBaudRate(rate);
+  }
+
   SystemTransports transports_;
   CommChannel channel_;
 #ifndef _WIN32

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "camera/byte_channel.h"
+#include "camera/link_rate.h"
 #include "transport/connection_facts.h"
 
 namespace ctrl::cli {
@@ -26,6 +27,8 @@ class Connection {
  public:
   virtual ~Connection() = default;
   virtual ByteChannel& channel() = 0;
+  // The PC side's line rate; nullptr where the link has none (the in-process camera).
+  virtual LineRateControl* line_rate() { return nullptr; }
 };
 
 // Opens the link; on failure writes why to `err` and returns nullptr. The transports report

@@ -104,7 +104,8 @@ Subcommand AddLut(CLI::App& app) {
   parser->add_option("file", arguments->file, "LUT file (*.csv)")->required();
   parser->add_option("--table", arguments->table, "red, green, blue or all (default)")
       ->check(CLI::IsMember({"red", "green", "blue", "all"}));
-  return {parser, [arguments](Session& session) { return LutCommand(session, *arguments); }};
+  return {parser, [arguments](Session& session) { return LutCommand(session, *arguments); },
+          /*needs_camera=*/true, /*long_transfer=*/true};
 }
 
 }  // namespace ctrl::cli

@@ -14,6 +14,7 @@
 #include "camera/bulk_read.h"
 #include "camera/feature_catalogue.h"
 #include "camera/identity.h"
+#include "camera/link_rate.h"
 #include "camera/model_profile.h"
 #include "camera/parameter_database.h"
 #include "cli/arguments.h"
@@ -293,6 +294,21 @@ int SetCommand(Session& session, const SetArguments& arguments) {
     session.err() << error << '\n';
     return kExitCamera;
   }
+  // The camera answers at its new rate from now on: the PC side follows.
+  LineRateControl* line = session.line_rate();
+  if (command_id == cmd::kBaudRate && line != nullptr) {
+    const int new_rate = RateOfBaudRateCode(*value);
+    std::string message;
+    if (new_rate != 0 &&
+        !FollowCameraRate(session.engine(), *line, line->LineRate(), new_rate, message)) {
+      if (session.json()) {
+        session.EmitJson(UnreadJson(target->label, Hex8(target->reg), feature, message));
+      }
+      session.err() << message << '\n';
+      return kExitCamera;
+    }
+    if (!message.empty() && !session.json()) session.err() << message << '\n';
+  }
   // What the camera now holds: the value written, which it accepted.
   if (session.json()) {
     session.EmitJson(ValueJson(session, target->label, Hex8(target->reg), feature, *value));
@@ -364,7 +380,7 @@ Subcommand AddSet(CLI::App& app) {
 
 Subcommand AddDump(CLI::App& app) {
   return {app.add_subcommand("dump", "Read and list every parameter with its named value"),
-          DumpCommand};
+          DumpCommand, /*needs_camera=*/true, /*long_transfer=*/true};
 }
 
 }  // namespace ctrl::cli

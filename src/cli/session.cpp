@@ -12,6 +12,7 @@
 
 #include "camera/model_profile.h"
 #include "cli/display_text.h"
+#include "cli/interrupt.h"
 
 namespace ctrl::cli {
 
@@ -176,6 +177,7 @@ int Session::Open() {
                     : OpenConnection(options_.connection, reported_err_);
   if (!connection_) return kExitCamera;
   engine_ = std::make_unique<Command>(connection_->channel(), clock_, table_, status_);
+  engine_->set_cancel_check([] { return InterruptRequested(); });
   if (options_.trace || !options_.log_file.empty()) {
     std::unique_ptr<std::ofstream> log;
     if (!options_.log_file.empty()) {
@@ -193,7 +195,16 @@ int Session::Open() {
 
 bool Session::Identify() {
   if (identified_) return true;
-  if (!engine_->CheckModel()) {
+  // A camera left at another rate by an earlier run is found there.
+  bool answered = false;
+  if (LineRateControl* line = line_rate()) {
+    const RateDetection detection = DetectCameraRate(*engine_, *line);
+    answered = detection.answered;
+    if (detection.changed) reported_err_ << detection.message << '\n';
+  } else {
+    answered = engine_->CheckModel();
+  }
+  if (!answered) {
     reported_err_ << "The camera did not answer.\n";
     return false;
   }
@@ -204,6 +215,36 @@ bool Session::Identify() {
   table_.ApplyAddressMoves(ProfileOf(engine_->device()));
   identified_ = true;
   return true;
+}
+
+void Session::ReportStats() {
+  if (!engine_) return;
+  const LinkHealth& health = engine_->health();
+  LineRateControl* line = line_rate();
+  if (json()) {
+    EmitJson({{"link",
+               {{"exchanges", health.exchanges},
+                {"timeouts", health.timeouts},
+                {"refused", health.refused},
+                {"lines_skipped", health.lines_skipped},
+                {"line_lost", health.line_lost},
+                {"round_trip_median_us", health.MedianRoundTripUs()},
+                {"round_trip_p99_us", health.P99RoundTripUs()},
+                {"bytes_sent", health.bytes_sent},
+                {"bytes_received", health.bytes_received},
+                {"baud_rate", line != nullptr ? Json(line->LineRate()) : Json()}}}});
+    return;
+  }
+  char round_trips[96];
+  std::snprintf(round_trips, sizeof round_trips, "round trip median %.2f ms, p99 %.2f ms",
+                static_cast<double>(health.MedianRoundTripUs()) / 1000.0,
+                static_cast<double>(health.P99RoundTripUs()) / 1000.0);
+  err_ << "Link: " << health.exchanges << " exchanges, " << health.timeouts << " time-outs, "
+       << health.refused << " refused, " << health.lines_skipped << " stray lines skipped"
+       << (health.line_lost > 0 ? ", line lost" : "") << "; " << round_trips << "; "
+       << health.bytes_sent << " bytes sent, " << health.bytes_received << " received";
+  if (line != nullptr) err_ << "; " << line->LineRate() << " baud";
+  err_ << ".\n";
 }
 
 bool Session::ProgressOnTerminal() const {

@@ -31,6 +31,8 @@ struct GlobalOptions {
   bool trace = false;    // every line on the wire to stderr, time-stamped
   std::string log_file;  // the same lines appended to this file; none when empty
   bool factory = false;  // factory control mode for this run
+  bool fast = false;     // long transfers at the fastest line rate, the starting rate after
+  bool stats = false;    // the link's health when the command ends
 };
 
 inline constexpr const char* kLineLostMessage =
@@ -72,6 +74,10 @@ class Session {
   const Environment& environment() const { return environment_; }
   Clock& clock() { return clock_; }
   Command& engine() { return *engine_; }
+  // The PC side's line rate; nullptr before Open() and where the link has none.
+  LineRateControl* line_rate() { return connection_ ? connection_->line_rate() : nullptr; }
+  // The link's health since Open(), as text or (with --json) a record; nothing before Open().
+  void ReportStats();
   CommandTable& table() { return table_; }
   // Whether a progress bar may be drawn on stderr.
   bool ProgressOnTerminal() const;

@@ -175,14 +175,16 @@ Subcommand AddSaveSettings(CLI::App& app) {
   parser->add_flag("--shipping", arguments->shipping,
                    "Shipping Data: leave factory parameters out");
   return {parser,
-          [arguments](Session& session) { return SaveSettingsCommand(session, *arguments); }};
+          [arguments](Session& session) { return SaveSettingsCommand(session, *arguments); },
+          /*needs_camera=*/true, /*long_transfer=*/true};
 }
 
 Subcommand AddLoadSettings(CLI::App& app) {
   auto file = std::make_shared<std::string>();
   CLI::App* parser = app.add_subcommand("load-settings", "Send a .cam file to the camera");
   parser->add_option("file", *file, "Camera settings file")->required();
-  return {parser, [file](Session& session) { return LoadSettingsCommand(session, *file); }};
+  return {parser, [file](Session& session) { return LoadSettingsCommand(session, *file); },
+          /*needs_camera=*/true, /*long_transfer=*/true};
 }
 
 Subcommand AddUserSet(CLI::App& app) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/interrupt.h"
 #include "cli/subcommands.h"
 #include "files/bounded_read.h"
 
@@ -133,6 +134,7 @@ int ShellCommand(Session& session, const ShellArguments& arguments) {
       session.err() << "A quote is not closed.\n";
       return kExitUsage;
     });
+    if (InterruptRequested()) return kExitInterrupted;
     if (code == kExitOk) continue;
     session.err() << "Line " << number << " failed (exit " << code << ").\n";
     if (result == kExitOk) result = code;
@@ -150,7 +152,8 @@ Subcommand AddShell(CLI::App& app) {
   parser->add_option("file", arguments->file, "Script file; standard input when none");
   parser->add_flag("--keep-going", arguments->keep_going,
                    "Run the remaining lines after a failed one");
-  return {parser, [arguments](Session& session) { return ShellCommand(session, *arguments); }};
+  return {parser, [arguments](Session& session) { return ShellCommand(session, *arguments); },
+          /*needs_camera=*/true, /*long_transfer=*/true};
 }
 
 }  // namespace ctrl::cli

@@ -20,6 +20,8 @@ struct Subcommand {
   // Runs once the arguments are parsed; the session is open when `needs_camera`.
   std::function<int(Session&)> run;
   bool needs_camera = true;
+  // A long transfer that --fast runs at the fastest line rate.
+  bool long_transfer = false;
 };
 
 // Each adds its subcommand to `app`; the order of the calls is the order of the help.

@@ -71,7 +71,7 @@ bool ReadLutTable(LutTransferContext& io, LutBank& bank, int table_index) {
 
   LutTable& table = bank.table(table_index);
   int entry = 0;
-  for (; entry < kLutEntryCount; ++entry) {
+  for (; entry < kLutEntryCount && !io.engine.CancelRequested(); ++entry) {
     const bool indexed = Retried(
         io, [&] { return io.engine.WriteCommand(cmd::kLutIndex, entry, kDefaultTimeoutMs); });
     if (!indexed) break;
@@ -107,7 +107,7 @@ bool WriteLutTable(LutTransferContext& io, LutBank& bank, int source_index, int 
 
   const LutTable& table = source.table();
   int entry = 0;
-  for (; entry < entry_count; ++entry) {
+  for (; entry < entry_count && !io.engine.CancelRequested(); ++entry) {
     const bool indexed = Retried(
         io, [&] { return io.engine.WriteCommand(cmd::kLutIndex, entry, kDefaultTimeoutMs); });
     if (!indexed) break;
