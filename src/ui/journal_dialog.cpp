@@ -71,6 +71,7 @@ JournalDialog::JournalDialog(const ChangeJournal& journal, const DeviceModel& de
   table_->setWordWrap(false);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
 
   // The keys work here as they do in the main window.
   undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -98,6 +99,7 @@ JournalDialog::JournalDialog(const ChangeJournal& journal, const DeviceModel& de
   layout->addLayout(buttons);
   resize(680, 300);
   Refresh();
+  close_->setFocus();
   // Disabled with the others while a long operation runs, so no undo starts in the middle.
   RegisteredWindows::Instance().Add(this);
 }
@@ -128,6 +130,8 @@ void JournalDialog::Refresh() {
     }
   }
   table_->resizeColumnsToContents();
+  // No cell is picked out until the operator picks one.
+  if (table_->selectedItems().isEmpty()) table_->setCurrentItem(nullptr);
   if (!entries.empty()) table_->scrollToBottom();
   undo_->setEnabled(journal_.UndoTarget().has_value());
   redo_->setEnabled(journal_.RedoTarget().has_value());
