@@ -44,14 +44,9 @@ std::optional<PieceReader> OpenSettingsFile(const std::string& path) {
 }
 
 bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bool shipping) {
-  AtomicFileWriter writer;
-  if (!writer.Open(path)) {
-    ReportOpenFailure(path);
-    return false;
-  }
   const ModelKind kind = context.engine.device().kind;
-  const CommandTable& table = context.engine.table();
   int ccm = context.ccm_selector_index ? context.ccm_selector_index() : -1;
+  std::vector<SettingsFileValue> values;
   for (const ParameterRow& row : context.database.rows()) {
     if (row.parameter_class == parameter_class::kFactory &&
         (shipping || context.factory_mode == 0)) {
@@ -59,7 +54,22 @@ bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bo
     }
     if (row.master_file == 0) continue;
     if (!CommandTable::IsCommandAvailable(row.command_id, kind, ccm)) continue;
-    writer.Write(table.GetCommandAddress(row.command_id) + "=" + std::to_string(row.current_value) +
+    values.push_back({row.command_id, row.current_value});
+  }
+  return WriteSettingsFileValues(path, context.engine.table(), values);
+}
+
+}  // namespace
+
+bool WriteSettingsFileValues(const std::string& path, const CommandTable& table,
+                             std::span<const SettingsFileValue> values) {
+  AtomicFileWriter writer;
+  if (!writer.Open(path)) {
+    ReportOpenFailure(path);
+    return false;
+  }
+  for (const SettingsFileValue& line : values) {
+    writer.Write(table.GetCommandAddress(line.command_id) + "=" + std::to_string(line.value) +
                  "\n");
   }
   if (!writer.Commit()) {
@@ -69,8 +79,6 @@ bool WriteSettingsFile(const std::string& path, SettingsFileContext& context, bo
   }
   return true;
 }
-
-}  // namespace
 
 bool WriteAllDataFile(const std::string& path, SettingsFileContext& context) {
   return WriteSettingsFile(path, context, false);

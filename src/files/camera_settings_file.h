@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ struct SettingsFileContext {
   Progress* progress = nullptr;         // the reader's progress window; none when null
   ControlSetter* controls = nullptr;    // refreshed after a load; none when null
 };
+
+// One value line of a settings file: the register it names and its value, in file order.
+struct SettingsFileValue {
+  int command_id;
+  int32_t value;
+};
+
+// Writes one line per value, in the given order, in the form every settings file has: the
+// register's address text, "=", the value. The previous file is replaced only when the new one
+// was written completely. False (with the "Couldn't open this file" or "Couldn't write this
+// file" message) when the file cannot be written.
+bool WriteSettingsFileValues(const std::string& path, const CommandTable& table,
+                             std::span<const SettingsFileValue> values);
 
 // One line per filed row the connected model has: address text, "=", current value. Rows of
 // the factory class are filed by "All Data" only in factory mode, never by "Shipping Data".
@@ -50,12 +64,6 @@ struct SettingsLoadReport {
 // windows get their messages run every 50 ms of the engine's clock, not once per line.
 bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context,
                            SettingsLoadReport* report = nullptr);
-
-// One value line of a settings file: the register it names and its value, in file order.
-struct SettingsFileValue {
-  int command_id;
-  int32_t value;
-};
 
 // The values a settings file holds for the connected model, read with the same grammar and the
 // same rules as a load (rows the model has, factory rows only in factory mode), without sending

@@ -26,6 +26,7 @@
 #include "ui/communication_dialog.h"
 #include "ui/compare_dialog.h"
 #include "ui/identity_dialogs.h"
+#include "ui/journal_dialog.h"
 #include "ui/lut_dialog.h"
 #include "ui/lut_windows.h"
 #include "ui/main_window.h"
@@ -73,9 +74,28 @@ bool WriteChangedSettingsFile(CCtrlToolDlg& window, ctrl::Command& engine, const
   return file.write(lines.join('\n')) >= 0;
 }
 
+// The journal after two changes and an undo. Only a simulated camera is changed for a picture.
+bool SaveJournalScreenshot(CCtrlToolDlg& window, ctrl::Command& engine, bool simulated,
+                           const QString& folder) {
+  if (simulated) {
+    int32_t exposure = 0;
+    if (engine.ReadCommand(ctrl::cmd::kExposureTime, exposure, ctrl::kDefaultTimeoutMs)) {
+      window.dispatcher().ApplyCommandValue(ctrl::cmd::kExposureTime, exposure * 3 / 4);
+    }
+    const int gamma_enable = ctrl::CommandTable::FindCommandByLabel("Gamma Enable");
+    int32_t gamma_enabled = 0;
+    if (engine.ReadCommand(gamma_enable, gamma_enabled, ctrl::kDefaultTimeoutMs)) {
+      window.dispatcher().ApplyCommandValue(gamma_enable, gamma_enabled == 0 ? 1 : 0);
+    }
+    window.Undo();
+  }
+  window.ShowJournal();
+  return SaveWindow(*window.journal_window(), folder + "/journal.png");
+}
+
 // Saves the main window with each tab selected, then the secondary windows.
 bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
-                     ctrl::OnlineStatusPublisher& status, const QString& folder) {
+                     ctrl::OnlineStatusPublisher& status, bool simulated, const QString& folder) {
   QDir().mkpath(folder);
   window.show();
   QApplication::processEvents();
@@ -144,6 +164,7 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
     editor->ShowModeAndRedraw();
     ok = SaveWindow(*editor, QString("%1/lut_editor_%2.png").arg(folder).arg(table)) && ok;
   }
+  ok = SaveJournalScreenshot(window, engine, simulated, folder) && ok;
   return ok;
 }
 
@@ -223,7 +244,8 @@ int main(int argc, char* argv[]) {
     }
     window.Initialise();
     if (screenshots) {
-      result = SaveScreenshots(window, engine, status, options.screenshot_dir) ? 0 : 1;
+      result =
+          SaveScreenshots(window, engine, status, options.simulate, options.screenshot_dir) ? 0 : 1;
     } else {
       window.exec();
     }

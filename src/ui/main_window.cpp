@@ -12,8 +12,11 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
+#include <utility>
 
 #include "camera/bulk_read.h"
 #include "camera/command_table.h"
@@ -27,6 +30,7 @@
 #include "ui/compare_dialog.h"
 #include "ui/file_dialogs.h"
 #include "ui/identity_dialogs.h"
+#include "ui/journal_dialog.h"
 #include "ui/lut_windows.h"
 #include "ui/page_layouts.h"
 #include "ui/parameter_search.h"
@@ -58,7 +62,19 @@ constexpr int kSaveAllData = 30011;
 constexpr int kSaveShippingData = 30012;
 constexpr int kCompareWithFile = 30013;
 constexpr int kSerialDevices = 30014;
+constexpr int kUndo = 30015;
+constexpr int kRedo = 30016;
+constexpr int kChangeJournal = 30017;
 }  // namespace menu
+
+// Ctrl+Z undoes and Ctrl+Shift+Z redoes anywhere in the window.
+std::optional<ctrl::JournalAction> JournalStepOfKey(const QKeyEvent& key) {
+  if (key.key() != Qt::Key_Z) return std::nullopt;
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  if (modifiers == Qt::ControlModifier) return ctrl::JournalAction::kUndo;
+  if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) return ctrl::JournalAction::kRedo;
+  return std::nullopt;
+}
 
 bool IsModifierKey(int key) {
   return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
@@ -111,6 +127,13 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   traffic_.also = setup_.trace_to;
   setup_.engine->set_trace_sink(&traffic_);
   pages_.set_dispatcher(&dispatcher_);
+  dispatcher_.set_change_observer(this);
+  ctrl::ui::JournalWindowActions journal_actions;
+  journal_actions.undo = [this] { Undo(); };
+  journal_actions.redo = [this] { Redo(); };
+  journal_actions.export_file = [this] { ExportJournal(journal_window_); };
+  journal_window_ = new ctrl::ui::JournalDialog(journal_, setup_.engine->device(),
+                                                std::move(journal_actions), this);
   progress_.set_owner(this);
   setWindowIcon(AppIcon());
   setWindowTitle(WindowTitle());
@@ -122,8 +145,8 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   layout->setMenuBar(menu_bar_);
   layout->addWidget(tabs_, 1);
   layout->addWidget(status_strip_);
-  BuildMenu();
   BuildSearch();
+  BuildMenu();
 
   pages_.Register(kTabControlId, tabs_);
   pages_.Register(ctrl::ui::StatusStrip::kControlId, status_strip_);
@@ -133,6 +156,7 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
 
 CCtrlToolDlg::~CCtrlToolDlg() {
   qApp->removeEventFilter(this);
+  dispatcher_.set_change_observer(nullptr);
   idle_timer_->stop();
   setup_.engine->set_trace_sink(setup_.trace_to);
   ctrl::ui::RegisteredWindows::Instance().Remove(this);
@@ -176,6 +200,20 @@ void CCtrlToolDlg::BuildMenu() {
   file->addSeparator();
   add(file, QStringLiteral("E&xit"), menu::kExit, true);
 
+  // The keys are shown here; FilterKey decides where they go, since an edit has its own undo.
+  QMenu* edit = menu_bar_->addMenu(QStringLiteral("Edit(&E)"));
+  add(edit, QStringLiteral("&Undo"), menu::kUndo, false);
+  add(edit, QStringLiteral("&Redo"), menu::kRedo, false);
+  edit->addSeparator();
+  add(edit, QStringLiteral("Change &Journal\u2026"), menu::kChangeJournal, true);
+  edit->addSeparator();
+  edit->addAction(find_action_);
+  for (auto [id, keys] : {std::pair{menu::kUndo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                          std::pair{menu::kRedo, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}}) {
+    menu_action(id)->setShortcut(keys);
+    menu_action(id)->setShortcutContext(Qt::WidgetShortcut);
+  }
+
   QMenu* settings = menu_bar_->addMenu(QStringLiteral("Settings(&S)"));
   add(settings, QStringLiteral("&Reload"), menu::kReload, true);
   add(settings, QStringLiteral("&Load settings"), menu::kLoadSettings, true);
@@ -204,7 +242,7 @@ void CCtrlToolDlg::BuildSearch() {
   };
   search_ = new ctrl::ui::ParameterSearchDialog(
       ctrl::Commands(), shown_pages, [this](const ctrl::ui::SearchHit& hit) { GoTo(hit); }, this);
-  find_action_ = new QAction(QStringLiteral("&Find Parameter..."), this);
+  find_action_ = new QAction(QStringLiteral("&Find Parameter\u2026"), this);
   find_action_->setShortcut(QKeySequence::Find);
   find_action_->setShortcutContext(Qt::WindowShortcut);
   connect(find_action_, &QAction::triggered, this, [this] { search_->Start(); });
@@ -281,6 +319,15 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
     case menu::kOpenCommunication:
       communication_->showNormal();
       communication_->raise();
+      break;
+    case menu::kUndo:
+      Undo();
+      break;
+    case menu::kRedo:
+      Redo();
+      break;
+    case menu::kChangeJournal:
+      ShowJournal();
       break;
     default:
       break;
@@ -587,10 +634,15 @@ bool CCtrlToolDlg::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || widget->window() != this) return false;
   // An ignored key travels on to the parents as the same event; filter it only once.
+  // Events live on the stack, so the next key (Ctrl, then Z) may come at the same address; a
+  // travelling event still has its key.
+  const int code = static_cast<QKeyEvent*>(event)->key();
   const bool travelling = event == last_key_event_ && type == last_key_type_ &&
-                          last_key_target_ != nullptr && widget->isAncestorOf(last_key_target_);
+                          code == last_key_code_ && last_key_target_ != nullptr &&
+                          widget->isAncestorOf(last_key_target_);
   last_key_event_ = event;
   last_key_type_ = type;
+  last_key_code_ = code;
   last_key_target_ = widget;
   if (travelling) return false;
   if (type != QEvent::KeyPress) return false;
@@ -617,6 +669,16 @@ void CCtrlToolDlg::TrackFactorySequence(const QKeyEvent* key) {
 
 bool CCtrlToolDlg::FilterKey(QWidget* target, QKeyEvent* key) {
   TrackFactorySequence(key);
+  if (const std::optional<ctrl::JournalAction> step = JournalStepOfKey(*key)) {
+    // In an edit with the operator's own typing the keys undo the typing; in an edit that shows
+    // the camera's value, as everywhere else, they undo the last change sent to the camera.
+    if (auto* edit = qobject_cast<QLineEdit*>(target); edit != nullptr) {
+      const int id = pages_.IdOf(edit);
+      if (id == 0 || FindControl(id) != edit || dispatcher_.OperatorChangedText(id)) return false;
+    }
+    SendJournalStep(*step);
+    return true;
+  }
   const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
   const bool escape = key->key() == Qt::Key_Escape;
   if (!enter && !escape) return false;
@@ -627,4 +689,82 @@ bool CCtrlToolDlg::FilterKey(QWidget* target, QKeyEvent* key) {
   }
   return qobject_cast<QAbstractButton*>(target) != nullptr ||
          qobject_cast<QComboBox*>(target) != nullptr;
+}
+
+// ---- Change journal ----
+
+void CCtrlToolDlg::OnParameterChange(const ctrl::ui::ParameterChange& change) {
+  ctrl::JournalEntry entry;
+  entry.time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
+  entry.clock_us = setup_.clock->NowUs();
+  entry.action = sending_;
+  entry.command_id = change.command_id;
+  entry.before = change.before;
+  entry.requested = change.requested;
+  entry.after = change.after;
+  entry.confirmed = change.confirmed;
+  journal_.Record(std::move(entry));
+  step_reported_ = true;
+  RefreshJournalViews();
+}
+
+void CCtrlToolDlg::Undo() {
+  SendJournalStep(ctrl::JournalAction::kUndo);
+}
+
+void CCtrlToolDlg::Redo() {
+  SendJournalStep(ctrl::JournalAction::kRedo);
+}
+
+void CCtrlToolDlg::SendJournalStep(ctrl::JournalAction action) {
+  const bool undo = action == ctrl::JournalAction::kUndo;
+  const std::optional<ctrl::JournalTarget> target =
+      undo ? journal_.UndoTarget() : journal_.RedoTarget();
+  if (!target) return;
+  const int control_id = setup_.database->ToCtrlId(target->command_id);
+  if (control_id < 0) return;
+  const int32_t held = setup_.database->GetSynchronisedValue(control_id);
+  sending_ = action;
+  step_reported_ = false;
+  const bool confirmed = dispatcher_.ApplyCommandValue(target->command_id, target->value);
+  sending_ = ctrl::JournalAction::kChange;
+  if (!step_reported_) {
+    // The camera already held the value (a load or reload brought it back): nothing was
+    // written, but the step is taken all the same.
+    OnParameterChange({control_id, target->command_id, held, target->value,
+                       confirmed ? target->value : held, confirmed});
+  }
+  const ctrl::DeviceModel& device = setup_.engine->device();
+  const std::string label = ctrl::ui::JournalParameterLabel(target->command_id);
+  const std::string line =
+      confirmed
+          ? std::string(undo ? "Undo: " : "Redo: ") + label + " set to " +
+                ctrl::ui::JournalValueText(target->command_id, target->value, device)
+          : std::string(undo ? "Undo refused: " : "Redo refused: ") + label + " stays " +
+                ctrl::ui::JournalValueText(
+                    target->command_id, setup_.database->GetSynchronisedValue(control_id), device);
+  communication_->AppendMessage(line);
+}
+
+void CCtrlToolDlg::ShowJournal() {
+  journal_window_->Refresh();
+  if (!journal_window_->isVisible()) {
+    journal_window_->move(frameGeometry().center() - journal_window_->rect().center());
+  }
+  journal_window_->showNormal();
+  journal_window_->raise();
+  journal_window_->activateWindow();
+}
+
+void CCtrlToolDlg::ExportJournal(QWidget* owner) {
+  flows_->SaveCameraFile(owner, [this](const std::string& path) {
+    return ctrl::WritePartialSettingsFile(path, journal_.entries(), setup_.engine->table(),
+                                          *setup_.database);
+  });
+}
+
+void CCtrlToolDlg::RefreshJournalViews() {
+  menu_action(menu::kUndo)->setEnabled(journal_.UndoTarget().has_value());
+  menu_action(menu::kRedo)->setEnabled(journal_.RedoTarget().has_value());
+  journal_window_->Refresh();
 }

@@ -11,6 +11,7 @@
 #include "camera/command_engine.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "files/change_journal.h"
 #include "transport/serial_devices.h"
 #include "ui/file_flows.h"
 #include "ui/log_list.h"
@@ -36,6 +37,7 @@ class RegistrySettings;
 namespace ctrl::ui {
 class ParameterSearchDialog;
 struct SearchHit;
+class JournalDialog;
 class StatusStrip;
 class FileDialogs;
 class LutWindows;
@@ -72,7 +74,9 @@ struct MainWindowSetup {
 // The operator's main window: menu, the tab pages with all camera parameters, the status strip.
 // Opens the link, identifies the camera, reads every parameter and keeps the pages in step with
 // the camera for the whole run.
-class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
+class CCtrlToolDlg final : public QDialog,
+                           private ctrl::ui::DispatcherHost,
+                           private ctrl::ui::ChangeObserver {
   Q_OBJECT
 
  public:
@@ -120,6 +124,14 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   std::unique_ptr<CSerialDevicesDialog> SerialDevicesDialog(QWidget* owner);
   void LoadSettingsFromCamera();
   void StoreSettingsInCamera();
+  // The change journal: undo and redo send the step's value through the pages' change protocol;
+  // the window lists it in the message list and the journal.
+  void Undo();
+  void Redo();
+  void ShowJournal();
+  void ExportJournal(QWidget* owner);
+  const ctrl::ChangeJournal& journal() const { return journal_; }
+  ctrl::ui::JournalDialog* journal_window() const { return journal_window_; }
   void ShowAbout();
   void EditUserId();
   void EditSerialNumber();
@@ -138,6 +150,10 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   void ShowTerminal() override;
   void OpenLutEditor() override;
   void CloseAfterReset() override;
+  void OnParameterChange(const ctrl::ui::ParameterChange& change) override;
+  // Sends the undo or redo step's value and journals it as that action.
+  void SendJournalStep(ctrl::JournalAction action);
+  void RefreshJournalViews();
 
   void BuildMenu();
   // Ctrl+F: the search over all pages.
@@ -181,7 +197,14 @@ class CCtrlToolDlg final : public QDialog, private ctrl::ui::DispatcherHost {
   int sequence_position_ = 0;
   const QEvent* last_key_event_ = nullptr;
   int last_key_type_ = 0;
+  int last_key_code_ = 0;
   QPointer<QWidget> last_key_target_;
+  ctrl::ChangeJournal journal_;
+  ctrl::ui::JournalDialog* journal_window_ = nullptr;
+  // What the dispatcher's next change report is: an operator's change unless an undo or redo
+  // is being sent.
+  ctrl::JournalAction sending_ = ctrl::JournalAction::kChange;
+  bool step_reported_ = false;
   // Last, so the editor windows go before everything they use.
   std::unique_ptr<ctrl::ui::LutWindows> luts_;
 };

@@ -77,6 +77,8 @@ class PageDispatcher final : public ControlSetter {
   // the camera confirmed it (also when it already held the value).
   bool ApplyCommandValue(int command_id, int32_t value);
   void set_change_observer(ChangeObserver* observer) { observer_ = observer; }
+  // True when the edit holds other text than the dispatcher last showed in it.
+  bool OperatorChangedText(int edit_id) const;
 
   // Reading and showing values by the control's category.
   int32_t ReadControlValue(int id) const;
@@ -115,7 +117,6 @@ class PageDispatcher final : public ControlSetter {
   // Every text the dispatcher puts into a control goes through here, so that a commit can tell
   // the operator's text from the shown one.
   void ShowText(int control_id, const std::string& text);
-  bool OperatorChangedText(int edit_id) const;
 
   void CommitLineTimeEdit();
   void CommitExposureTimeEdit();
