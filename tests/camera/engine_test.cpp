@@ -605,3 +605,53 @@ TEST_F(EngineTest, ShorterIdentityTextIsEndedByAZeroRegister) {
 
 }  // namespace
 }  // namespace ctrl
+
+namespace ctrl {
+namespace {
+
+// What the link's health counts for each kind of reply: a count in the wrong bucket would send
+// the operator after the wrong fault (a slow camera for a noisy line, or the other way round).
+TEST_F(EngineTest, LinkHealthCountsEachKindOfReplyInItsOwnBucket) {
+  struct Case {
+    const char* what;
+    std::function<std::vector<ScriptedChannel::Chunk>(const std::string&)> reply;
+    uint64_t timeouts, refused, skipped, round_trips;
+    int64_t round_trip_us;  // of the one successful exchange; 0 when none
+  };
+  const std::vector<Case> cases = {
+      {"answered after 300 us",
+       [](const std::string& r) {
+         return std::vector<ScriptedChannel::Chunk>{{300, LowByteReply(r)}};
+       },
+       0, 0, 0, 1, 300},
+      {"silent", [](const std::string&) { return std::vector<ScriptedChannel::Chunk>{}; }, 1, 0, 0,
+       0, 0},
+      {"refused",
+       [](const std::string&) {
+         return std::vector<ScriptedChannel::Chunk>{{100, "Error: not writable\r\nOK>\r\n"}};
+       },
+       0, 1, 0, 0, 0},
+      {"stray line first",
+       [](const std::string& r) {
+         return std::vector<ScriptedChannel::Chunk>{{100, "0x0000DEAD=5\r\n" + LowByteReply(r)}};
+       },
+       0, 0, 1, 1, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use(c.reply);
+    int32_t value = 0;
+    engine_->ReadRegister(0x01600004, value, 1000);
+    const LinkHealth& health = engine_->health();
+    EXPECT_EQ(health.exchanges, 1u);
+    EXPECT_EQ(health.timeouts, c.timeouts);
+    EXPECT_EQ(health.refused, c.refused);
+    EXPECT_EQ(health.lines_skipped, c.skipped);
+    EXPECT_EQ(health.round_trip_count(), c.round_trips);
+    EXPECT_EQ(health.MedianRoundTripUs(), c.round_trip_us);
+    EXPECT_EQ(health.bytes_sent, std::string("rd 0x01600004\r\n").size());
+  }
+}
+
+}  // namespace
+}  // namespace ctrl
