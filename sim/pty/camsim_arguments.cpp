@@ -51,6 +51,12 @@ CamsimCommandLine ParseCamsimCommandLine(const std::vector<std::string>& args, s
   app.add_flag("--line-speed", line_speed,
                "Take the line time of the current baud rate for each byte, and ignore requests "
                "while the line's rate differs from the Baud Rate register");
+  app.add_option("--baud", options.baud_rate,
+                 "The camera's line rate at the start, as an earlier run may have left it; "
+                 "requests at any other rate are ignored")
+      ->check(CLI::IsMember({9600, 115200, 460800}))
+      ->type_name("RATE")
+      ->capture_default_str();
   app.set_version_flag("--version", CTRL_VERSION);
   app.footer("Faults: " + Joined(FaultOptionNames()) +
              ".\nThe every-n-th faults alone mean N = 2.");
@@ -76,6 +82,7 @@ CamsimCommandLine ParseCamsimCommandLine(const std::vector<std::string>& args, s
     options.faults.emulate_line_speed = true;
     options.check_line_rate = true;
   }
+  if (options.baud_rate != 9600) options.check_line_rate = true;
   return result;
 }
 

@@ -55,6 +55,11 @@ bool SetNonBlocking(int fd) {
 PtyCameraServer::PtyCameraServer(Options options)
     : options_(std::move(options)), model_(options_.model), front_end_(model_) {
   front_end_.faults() = options_.faults;
+  const uint32_t code = options_.baud_rate == 115200   ? baud::k115200
+                        : options_.baud_rate == 460800 ? baud::k460800
+                                                       : baud::k9600;
+  model_.Write(reg::kBaudRate, code, 0);
+  model_.ApplyPendingBaudRate();
 }
 
 PtyCameraServer::~PtyCameraServer() {

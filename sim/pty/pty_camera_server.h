@@ -27,6 +27,9 @@ class PtyCameraServer {
     // Drop request bytes while the line's rate (as the client set it) differs from the camera's
     // Baud Rate register, as a real line would garble them.
     bool check_line_rate = false;
+    // The rate the camera runs at from the start (9600, 115200 or 460800): a camera an earlier
+    // run left at another rate.
+    int baud_rate = 9600;
   };
 
   explicit PtyCameraServer(Options options);

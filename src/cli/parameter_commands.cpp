@@ -199,6 +199,11 @@ int SetText(Session& session, int field, uint32_t reg, const std::string& text) 
 
 int IdentifyCommand(Session& session) {
   Command& engine = session.engine();
+  // A camera left at another rate is found there; any model, supported or not, is identified.
+  if (LineRateControl* line = session.line_rate()) {
+    const RateDetection detection = DetectCameraRate(engine, *line, /*report_unsupported=*/false);
+    if (detection.changed) session.err() << detection.message << '\n';
+  }
   DeviceIdentity id = ReadDeviceIdentity(engine);
   if (!id.firmware_version) {
     session.err() << "The camera did not answer.\n";

@@ -34,6 +34,13 @@ TEST(CamsimArguments, OptionsReachTheServer) {
   EXPECT_EQ(plain.command_line.options.model, "QX-4096M-PCL");
   EXPECT_TRUE(plain.command_line.options.link_path.empty());
   EXPECT_FALSE(plain.command_line.options.check_line_rate);
+  EXPECT_EQ(plain.command_line.options.baud_rate, 9600);
+
+  // A camera left at another rate understands only that rate.
+  const Parsed fast = Parse({"--baud", "115200"});
+  ASSERT_FALSE(fast.command_line.exit_code) << fast.err;
+  EXPECT_EQ(fast.command_line.options.baud_rate, 115200);
+  EXPECT_TRUE(fast.command_line.options.check_line_rate);
 
   const Parsed full =
       Parse({"--model", "QX-8192M-PCL", "--link", "/tmp/cam0", "--fault", "silent",
@@ -65,6 +72,7 @@ TEST(CamsimArguments, MistakesEndTheRunWithAUsageError) {
       {{"--link"}, "--link"},
       {{"--colour"}, "--colour"},
       {{"QX-4096M-PCL"}, "QX-4096M-PCL"},
+      {{"--baud", "57600"}, "57600"},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.args);
