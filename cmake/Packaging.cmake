@@ -105,7 +105,9 @@ endif()
 set(CPACK_PACKAGE_NAME ctrltool)
 set(CPACK_PACKAGE_VENDOR Ornvik)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+# Each .deb's description starts with its own summary line: CPack would put a package-wide
+# summary above every one, so none is set.
+set(CTRL_PACKAGE_SUMMARY
     "Control tool for QX-4096M/TR-PCL and QX-8192M-PCL line-scan Camera Link cameras")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${CTRL_HOMEPAGE})
 set(CPACK_PACKAGE_CONTACT ${CTRL_PACKAGE_MAINTAINER})
@@ -129,7 +131,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_APPLICATIONS_PACKAGE_NAME ctrltool)
   set(CPACK_DEBIAN_APPLICATIONS_DESCRIPTION
-      "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+      "${CTRL_PACKAGE_SUMMARY}
 The operator's window (ctrltool), the command-line tool for scripts and production lines
 (ctrltool-cli) and a simulated camera on a pseudo-terminal (camsim). The cameras are reached
 through a COM port or a frame grabber's Camera Link serial library.
