@@ -178,16 +178,16 @@ std::string ZshAction(const CompletedValue& value, WordLists& lists) {
   return value.files ? "_files" : " ";
 }
 
-std::string ZshOptionSpec(const CompletedOption& option, WordLists& lists) {
-  std::string spec;
+std::string ZshOptionDefinition(const CompletedOption& option, WordLists& lists) {
+  std::string definition;
   if (option.names.size() > 1)
-    spec += "'(" + Joined(option.names, " ") + ")'{" + Joined(option.names, ",") + "}";
+    definition += "'(" + Joined(option.names, " ") + ")'{" + Joined(option.names, ",") + "}";
   std::string rest = "[" + ZshDescription(option.help) + "]";
   if (option.takes_value) {
     rest += option.value_optional ? "::" : ":";
     rest += "value:" + ZshAction(option.value, lists);
   }
-  if (option.names.size() > 1) return spec + Quoted(rest);
+  if (option.names.size() > 1) return definition + Quoted(rest);
   return Quoted(option.names.front() + rest);
 }
 
@@ -331,7 +331,7 @@ std::string ZshCompletion(const CompletionModel& model) {
   WordLists lists;
   std::ostringstream arguments;
   for (const CompletedOption& option : model.options) {
-    arguments << "    " << ZshOptionSpec(option, lists) << " \\\n";
+    arguments << "    " << ZshOptionDefinition(option, lists) << " \\\n";
   }
   std::ostringstream commands;
   std::ostringstream cases;
@@ -339,7 +339,7 @@ std::string ZshCompletion(const CompletionModel& model) {
     commands << "    " << Quoted(command.name + ":" + command.help) << "\n";
     cases << "        " << Quoted(command.name) << ")\n          _arguments";
     for (const CompletedOption& option : command.options) {
-      cases << " \\\n            " << ZshOptionSpec(option, lists);
+      cases << " \\\n            " << ZshOptionDefinition(option, lists);
     }
     for (size_t i = 0; i < command.positionals.size(); ++i) {
       cases << " \\\n            "

@@ -53,7 +53,8 @@ std::string ShellWord(const std::string& word) {
   return "'" + word + "'";
 }
 
-// An option as bash lists it ('--json') or as a zsh spec starts: '--json[...]' alone, or
+// An option as bash lists it ('--json') or as a zsh option definition starts: '--json[...]' alone,
+// or
 // {-h,--help}'[...]' for one with several spellings.
 bool OffersOption(const std::string& script, const std::string& option) {
   for (const std::string& form :
