@@ -13,6 +13,7 @@
 
 #include "camera/link_rate.h"
 #include "cli/arguments.h"
+#include "cli/completion.h"
 #include "cli/connection.h"
 #include "cli/interrupt.h"
 #include "cli/json.h"
@@ -59,8 +60,10 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   arguments.simulate =
       app.add_option("--simulate", arguments.simulate_model,
                      "Use a built-in simulated camera (default model QX-4096M-PCL)")
+          ->type_name(kModelValue)
           ->expected(0, 1);
-  app.add_option("--device", options.connection.device, "Device path of the COM port (a tty)");
+  app.add_option("--device", options.connection.device, "Device path of the COM port (a tty)")
+      ->type_name(kFileValue);
   app.add_option("--category", arguments.category,
                  "Port category: " + Alternatives(CategoryNames()))
       ->check(CLI::IsMember(CategoryNames()));
@@ -71,7 +74,8 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
                "Machine-readable output: JSON Lines, one record per line, errors included");
   app.add_flag("--trace", options.trace,
                "Print every line sent to and received from the camera on stderr, time-stamped");
-  app.add_option("--log", options.log_file, "Append the same lines to this file");
+  app.add_option("--log", options.log_file, "Append the same lines to this file")
+      ->type_name(kFileValue);
   app.set_version_flag("--version", CTRL_VERSION);
   app.add_flag("--raw", options.raw, "Register integers instead of item names (get, set, dump)");
   app.add_flag("--factory", options.factory, "Factory control mode for this run");
@@ -199,6 +203,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::vector<Subcommand> subcommands = AddScriptSubcommands(app);
   subcommands.push_back(AddTerminal(app));
   subcommands.push_back(AddShell(app));
+  subcommands.push_back(AddCompletion(app));
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {

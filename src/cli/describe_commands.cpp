@@ -11,6 +11,7 @@
 #include "camera/feature_catalogue.h"
 #include "camera/identity.h"
 #include "camera/model_profile.h"
+#include "cli/completion.h"
 #include "cli/display_text.h"
 #include "cli/json.h"
 #include "cli/subcommands.h"
@@ -221,7 +222,9 @@ Subcommand AddDescribe(CLI::App& app) {
   auto parameter = std::make_shared<std::string>();
   CLI::App* parser = app.add_subcommand(
       "describe", "Show what a parameter is: address, kind, items, unit, range, description");
-  parser->add_option("parameter", *parameter, "Feature label")->required();
+  parser->add_option("parameter", *parameter, "Feature label")
+      ->type_name(kFeatureValue)
+      ->required();
   return {parser, [parameter](Session& session) { return DescribeCommand(session, *parameter); }};
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "camera/feature_catalogue.h"
+#include "cli/completion.h"
 #include "cli/display_text.h"
 #include "cli/json.h"
 #include "cli/subcommands.h"
@@ -112,8 +113,8 @@ Subcommand AddDiff(CLI::App& app) {
   auto arguments = std::make_shared<DiffArguments>();
   CLI::App* parser = app.add_subcommand(
       "diff", "Compare two settings: each a .cam file or the word camera (exit 0 same, 1 differ)");
-  parser->add_option("a", arguments->a, "A .cam file or camera")->required();
-  parser->add_option("b", arguments->b, "A .cam file or camera")->required();
+  parser->add_option("a", arguments->a, "A .cam file or camera")->type_name(kFileValue)->required();
+  parser->add_option("b", arguments->b, "A .cam file or camera")->type_name(kFileValue)->required();
   // Opens the camera itself: its trouble is exit 2, as diff(1) has it.
   return {parser, [arguments](Session& session) { return DiffCommand(session, *arguments); },
           /*needs_camera=*/false};

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/completion.h"
 #include "cli/subcommands.h"
 #include "cli/terminal_progress.h"
 #include "lut/lut_file.h"
@@ -101,7 +102,9 @@ Subcommand AddLut(CLI::App& app) {
   parser->add_option("action", arguments->action, "read or write")
       ->required()
       ->check(CLI::IsMember({"read", "write"}));
-  parser->add_option("file", arguments->file, "LUT file (*.csv)")->required();
+  parser->add_option("file", arguments->file, "LUT file (*.csv)")
+      ->type_name(kFileValue)
+      ->required();
   parser->add_option("--table", arguments->table, "red, green, blue or all (default)")
       ->check(CLI::IsMember({"red", "green", "blue", "all"}));
   return {parser, [arguments](Session& session) { return LutCommand(session, *arguments); },

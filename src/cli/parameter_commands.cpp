@@ -18,6 +18,7 @@
 #include "camera/model_profile.h"
 #include "camera/parameter_database.h"
 #include "cli/arguments.h"
+#include "cli/completion.h"
 #include "cli/display_text.h"
 #include "cli/json.h"
 #include "cli/subcommands.h"
@@ -368,14 +369,18 @@ Subcommand AddIdentify(CLI::App& app) {
 Subcommand AddGet(CLI::App& app) {
   auto parameter = std::make_shared<std::string>();
   CLI::App* parser = app.add_subcommand("get", "Read one parameter by label or register address");
-  parser->add_option("parameter", *parameter, "Feature label or address")->required();
+  parser->add_option("parameter", *parameter, "Feature label or address")
+      ->type_name(kFeatureValue)
+      ->required();
   return {parser, [parameter](Session& session) { return GetCommand(session, *parameter); }};
 }
 
 Subcommand AddSet(CLI::App& app) {
   auto arguments = std::make_shared<SetArguments>();
   CLI::App* parser = app.add_subcommand("set", "Write one parameter by label or register address");
-  parser->add_option("parameter", arguments->parameter, "Feature label or address")->required();
+  parser->add_option("parameter", arguments->parameter, "Feature label or address")
+      ->type_name(kFeatureValue)
+      ->required();
   parser
       ->add_option("value", arguments->value,
                    "Item name (any case) or number (decimal or 0x hexadecimal)")

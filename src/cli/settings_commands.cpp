@@ -10,6 +10,7 @@
 #include "camera/identity.h"
 #include "camera/parameter_database.h"
 #include "camera/user_sets.h"
+#include "cli/completion.h"
 #include "cli/json.h"
 #include "cli/subcommands.h"
 #include "cli/terminal_progress.h"
@@ -171,7 +172,9 @@ Subcommand AddSaveSettings(CLI::App& app) {
   auto arguments = std::make_shared<SaveArguments>();
   CLI::App* parser =
       app.add_subcommand("save-settings", "Read every parameter and save a .cam file");
-  parser->add_option("file", arguments->file, "Camera settings file")->required();
+  parser->add_option("file", arguments->file, "Camera settings file")
+      ->type_name(kFileValue)
+      ->required();
   parser->add_flag("--shipping", arguments->shipping,
                    "Shipping Data: leave factory parameters out");
   return {parser,
@@ -182,7 +185,7 @@ Subcommand AddSaveSettings(CLI::App& app) {
 Subcommand AddLoadSettings(CLI::App& app) {
   auto file = std::make_shared<std::string>();
   CLI::App* parser = app.add_subcommand("load-settings", "Send a .cam file to the camera");
-  parser->add_option("file", *file, "Camera settings file")->required();
+  parser->add_option("file", *file, "Camera settings file")->type_name(kFileValue)->required();
   return {parser, [file](Session& session) { return LoadSettingsCommand(session, *file); },
           /*needs_camera=*/true, /*long_transfer=*/true};
 }

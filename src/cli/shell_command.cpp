@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/completion.h"
 #include "cli/interrupt.h"
 #include "cli/subcommands.h"
 #include "files/bounded_read.h"
@@ -149,7 +150,8 @@ Subcommand AddShell(CLI::App& app) {
   auto arguments = std::make_shared<ShellArguments>();
   CLI::App* parser = app.add_subcommand(
       "shell", "Run commands, one per line (from FILE or standard input), over one connection");
-  parser->add_option("file", arguments->file, "Script file; standard input when none");
+  parser->add_option("file", arguments->file, "Script file; standard input when none")
+      ->type_name(kFileValue);
   parser->add_flag("--keep-going", arguments->keep_going,
                    "Run the remaining lines after a failed one");
   return {parser, [arguments](Session& session) { return ShellCommand(session, *arguments); },

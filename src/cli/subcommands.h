@@ -47,6 +47,9 @@ Subcommand AddPorts(CLI::App& app);
 Subcommand AddLut(CLI::App& app);
 Subcommand AddTerminal(CLI::App& app);
 
+// The shell completion script, from the parser's own definitions (completion.cpp).
+Subcommand AddCompletion(CLI::App& app);
+
 // Many commands over one connection (shell_command.cpp).
 Subcommand AddShell(CLI::App& app);
 // The words of a script line, split as a shell would: blanks separate, '…' is taken as it

@@ -19,6 +19,7 @@
 #include "camera/command_table.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "ctrl_version.h"
 #include "files/atomic_file.h"
 #include "files/camera_settings_file.h"
 #include "sim/pty/pty_camera_server.h"
@@ -186,6 +187,8 @@ int main(int argc, char* argv[]) {
   const ctrl::ui::WindowOptions& options = command_line.options;
 
   QApplication app(argc, argv);
+  // Ties the window to its desktop entry (the Wayland app id), and so to the entry's icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(CTRL_APP_ID));
   ctrl::IgnoreFileSizeSignal();
 
   // Screenshot runs leave the operator's stored settings alone.

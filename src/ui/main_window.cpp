@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTime>
@@ -23,6 +24,7 @@
 #include "camera/identity.h"
 #include "camera/notifier.h"
 #include "camera/user_sets.h"
+#include "ctrl_version.h"
 #include "files/camera_settings_file.h"
 #include "files/settings_diff.h"
 #include "ui/area_select_dialog.h"
@@ -169,18 +171,20 @@ QString CCtrlToolDlg::WindowTitle() {
 }
 
 QIcon CCtrlToolDlg::AppIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(40, 60, 90));
-  painter.setPen(Qt::NoPen);
-  painter.drawRoundedRect(2, 8, 28, 18, 3, 3);
-  painter.setBrush(QColor(200, 220, 240));
-  painter.drawEllipse(QPointF(16, 17), 6, 6);
-  painter.setBrush(QColor(40, 60, 90));
-  painter.drawEllipse(QPointF(16, 17), 3, 3);
-  return QIcon(pixmap);
+  // The desktop's SVG icon, drawn at the sizes title bars and task switchers ask for.
+  Q_INIT_RESOURCE(app_icon);
+  QSvgRenderer renderer(QStringLiteral(":/icons/" CTRL_APP_ID ".svg"));
+  QIcon icon;
+  if (!renderer.isValid()) return icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 void CCtrlToolDlg::BuildMenu() {
