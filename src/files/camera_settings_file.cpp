@@ -120,9 +120,7 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
   int shown_percent = -1;
   int64_t pumped_at_us = 0;
   bool exchanged = false;
-  // A lost line fails every exchange at once; the lines after it are not even tried.
-  for (int64_t k = 0;
-       k < total && !engine.CancelRequested() && !engine.line_lost() && reader.Next(piece); ++k) {
+  for (int64_t k = 0; k < total && !engine.CancelRequested() && reader.Next(piece); ++k) {
     const int percent = static_cast<int>(100 * k / total);
     if (percent != shown_percent) progress.SetProgressPercent(shown_percent = percent);
     // Reading the clock costs more than a line that reaches no camera, so it is read after
