@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -168,6 +169,34 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
   return ok;
 }
 
+// The simulated camera hangs up, then comes back restarted with its Exposure Time changed: the
+// window offline, then its message list after the reconnect.
+bool SaveReconnectScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
+                              ctrl::sim::PtyCameraServer& simulator, ctrl::ApplicationState& state,
+                              const QString& folder) {
+  simulator.Stop();
+  for (int i = 0; i < 200 && !window.line_lost(); ++i) {
+    QThread::msleep(5);
+    window.CheckLine();
+  }
+  window.ReconnectTick();
+  bool ok = SaveWindow(window, folder + "/offline.png");
+  const uint32_t exposure = engine.table().GetCommandRegister(ctrl::cmd::kExposureTime);
+  simulator.WithCamera([&](ctrl::sim::CameraFrontEnd& camera) {
+    camera.model().Poke(exposure, camera.model().Peek(exposure) + 400);
+    return 0;
+  });
+  if (!simulator.Start()) return false;
+  state.MapCom1ForThisRun(simulator.slave_path());
+  for (int i = 0; i < 20 && window.line_lost(); ++i) {
+    QThread::msleep(100);
+    window.ReconnectTick();
+  }
+  ok = SaveWindow(window, folder + "/reconnected.png") && ok;
+  return SaveWindow(*window.communication(), folder + "/communication_reconnected.png") && ok &&
+         !window.line_lost();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -246,6 +275,10 @@ int main(int argc, char* argv[]) {
     if (screenshots) {
       result =
           SaveScreenshots(window, engine, status, options.simulate, options.screenshot_dir) ? 0 : 1;
+      if (simulator &&
+          !SaveReconnectScreenshots(window, engine, *simulator, state, options.screenshot_dir)) {
+        result = 1;
+      }
     } else {
       window.exec();
     }

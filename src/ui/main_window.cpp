@@ -904,7 +904,8 @@ void CCtrlToolDlg::ReconnectTick() {
   reconnect_.Stop();
   status_strip_->SetLineLost(false);
   communication_->AppendMessage("The camera is back on " + PortText() +
-                                "; every parameter is read again.");
+                                "; every parameter is read again (a restarted camera has lost the "
+                                "changes it did not store).");
   int32_t ignored = 0;
   setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
   Reload(/*model_just_checked=*/true);
@@ -922,6 +923,6 @@ void CCtrlToolDlg::ReconnectTick() {
     communication_->AppendMessage(
         std::to_string(changes.size()) +
         (changes.size() == 1 ? " parameter differs" : " parameters differ") +
-        " from before the line went away (a restarted camera loses changes it did not store):");
+        " from before the line went away:");
   }
 }
