@@ -153,6 +153,11 @@ class ReconnectTest : public QObject {
       QCOMPARE(s.window->reconnect_schedule().UsUntilDue(), int64_t{500'000});
       QCOMPARE(s.MessagesContaining("Not back yet"), 1);
     }
+    // A port that could not be opened again still fails an exchange at once, as a lost line.
+    int32_t value = 0;
+    QVERIFY(!s.engine->ReadCommand(kExposureTime, value, ctrl::kDefaultTimeoutMs));
+    QCOMPARE(s.engine->last_failure(), ctrl::Command::Failure::kLineLost);
+    QCOMPARE(s.engine->health().timeouts, timeouts);
     s.window_clock.AdvanceUs(500'000);
     s.window->ReconnectTick();
     QVERIFY(s.window->line_lost());
