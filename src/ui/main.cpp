@@ -175,11 +175,12 @@ bool SaveReconnectScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
                               ctrl::sim::PtyCameraServer& simulator, ctrl::ApplicationState& state,
                               const QString& folder) {
   simulator.Stop();
+  // The window's own timers notice the hang-up and make the first attempt.
   for (int i = 0; i < 200 && !window.line_lost(); ++i) {
     QThread::msleep(5);
-    window.CheckLine();
+    QApplication::processEvents();
   }
-  window.ReconnectTick();
+  QApplication::processEvents();
   bool ok = SaveWindow(window, folder + "/offline.png");
   const uint32_t exposure = engine.table().GetCommandRegister(ctrl::cmd::kExposureTime);
   simulator.WithCamera([&](ctrl::sim::CameraFrontEnd& camera) {
@@ -188,9 +189,9 @@ bool SaveReconnectScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
   });
   if (!simulator.Start()) return false;
   state.MapCom1ForThisRun(simulator.slave_path());
-  for (int i = 0; i < 20 && window.line_lost(); ++i) {
-    QThread::msleep(100);
-    window.ReconnectTick();
+  for (int i = 0; i < 400 && window.line_lost(); ++i) {
+    QThread::msleep(10);
+    QApplication::processEvents();
   }
   ok = SaveWindow(window, folder + "/reconnected.png") && ok;
   return SaveWindow(*window.communication(), folder + "/communication_reconnected.png") && ok &&
