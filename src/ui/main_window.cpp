@@ -46,6 +46,8 @@
 namespace {
 
 constexpr int kIdleTimerMs = 25;
+// How soon a reconnect attempt that found the window busy looks again.
+constexpr int kBusyReconnectRetryMs = 250;
 constexpr char kFactoryCode[] = "QVZ";
 
 namespace menu {
@@ -891,7 +893,11 @@ void CCtrlToolDlg::ReconnectTick() {
   // Not from inside another operation or a dialog's own event loop: the reload that follows
   // would run in the middle of it.
   const bool busy = !isEnabled() || QApplication::activeModalWidget() != nullptr;
-  if (!reconnect_.Due() || busy) {
+  if (busy) {
+    reconnect_timer_->start(kBusyReconnectRetryMs);
+    return;
+  }
+  if (!reconnect_.Due()) {
     ArmReconnectTimer();
     return;
   }
@@ -909,6 +915,7 @@ void CCtrlToolDlg::ReconnectTick() {
   int32_t ignored = 0;
   setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
   Reload(/*model_just_checked=*/true);
+  CheckLine();
   if (line_lost_) return;  // gone again during the reload: the next round reports
   const std::vector<std::string> changes = ctrl::ChangedParameters(
       shown_before_loss_, ctrl::ShownValues(*setup_.database), setup_.engine->device());
