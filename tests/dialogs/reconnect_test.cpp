@@ -121,6 +121,7 @@ class ReconnectTest : public QObject {
     const uint64_t timeouts = s.engine->health().timeouts;
     s.window->ReloadAllParameters();
     QVERIFY(s.server->hung_up());
+    s.server->Stop();  // unplugged: its path goes too, so no other pty can take the name meanwhile
     QCOMPARE(s.engine->health().timeouts, timeouts);
     s.window->CheckLine();
     QVERIFY(s.window->line_lost());

@@ -396,6 +396,7 @@ class Soak {
   // differs.
   void Reconnect() {
     ++totals_.restarts;
+    rig_.server().Stop();  // unplugged: its path goes too, so no other pty can take the name
     ReconnectSchedule schedule(rig_.clock());
     schedule.Start();
     const int away_attempts = Uniform(1, 4);
