@@ -97,6 +97,19 @@ void RegistrySettings::MarkNormalShutdown() {
   WriteInt(kShutdownStatus, 1);
 }
 
+namespace {
+constexpr char kAutoReconnectName[] = "Settings/AutoReconnect";
+}  // namespace
+
+bool RegistrySettings::AutoReconnect() const {
+  uint32_t stored = 1;
+  return !backend_.GetInt(kAutoReconnectName, &stored) || stored != 0;
+}
+
+bool RegistrySettings::WriteAutoReconnect(bool on) {
+  return backend_.SetInt(kAutoReconnectName, on ? 1 : 0);
+}
+
 std::string RegistrySettings::ReadPortDevice(const std::string& port_name) const {
   std::string path;
   if (!backend_.GetString("Ports/" + port_name, &path)) return "";

@@ -58,6 +58,11 @@ class RegistrySettings {
   // The last write of a normal exit: shutdown status 1.
   void MarkNormalShutdown();
 
+  // Whether the main window reopens a port whose line went away ("Settings/AutoReconnect"); on
+  // unless stored off.
+  bool AutoReconnect() const;
+  bool WriteAutoReconnect(bool on);
+
   // Device path configured for a COM port name under "Ports/<name>", empty when none.
   std::string ReadPortDevice(const std::string& port_name) const;
   bool WritePortDevice(const std::string& port_name, const std::string& device_path);

@@ -82,6 +82,10 @@ void AddGlobalOptions(CLI::App& app, GlobalArguments& arguments, GlobalOptions& 
   app.add_flag("--fast", options.fast,
                "lut, save-settings, load-settings, dump and shell at the fastest line rate; the "
                "camera and the port return to their rate afterwards, also after Ctrl+C");
+  app.add_option("--wait", options.wait_seconds,
+                 "Wait up to this many seconds for the port to open and the camera to answer "
+                 "before the command (tries again after 0.5, 1, 2, 4, then every 5 s)")
+      ->check(CLI::Range(0.0, 86400.0));
   app.add_flag("--stats", options.stats,
                "When the command ends, show the link's health: exchanges, time-outs, refusals, "
                "round trips, bytes");
@@ -159,7 +163,10 @@ int RunSubcommand(const Subcommand& subcommand, const GlobalOptions& options, st
   Session session(options, out, err, environment);
   const int code = session.RunReported(subcommand.parser->get_name(), [&] {
     if (subcommand.needs_camera) {
-      if (const int opened = session.Open(); opened != kExitOk) return opened;
+      const int opened = options.wait_seconds > 0
+                             ? session.OpenWaiting(static_cast<int64_t>(options.wait_seconds * 1e6))
+                             : session.Open();
+      if (opened != kExitOk) return opened;
     }
     if (options.fast && subcommand.long_transfer) return RunFast(session, subcommand);
     return subcommand.run(session);

@@ -15,6 +15,8 @@ namespace ctrl::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitCamera = 1;  // the camera did not answer or refused, or a file failed
 inline constexpr int kExitUsage = 2;
+// --wait: the camera never answered in the time given (the code of a run that could not start).
+inline constexpr int kExitCameraAbsent = 2;
 
 // What a run reaches beyond its arguments. An empty connection opener or clock means the real
 // one: the connection the options name, the process's clock.

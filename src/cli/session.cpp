@@ -8,9 +8,11 @@
 #include <ctime>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <utility>
 
 #include "camera/model_profile.h"
+#include "camera/reconnect.h"
 #include "cli/display_text.h"
 #include "cli/interrupt.h"
 
@@ -193,6 +195,43 @@ int Session::Open() {
   return kExitOk;
 }
 
+int Session::OpenWaiting(int64_t wait_us) {
+  ReconnectSchedule schedule(clock_);
+  schedule.Start();
+  const int64_t deadline_us = clock_.NowUs() + wait_us;
+  int attempts = 0;
+  for (;;) {
+    // An attempt's reports stay quiet until it is known whether they matter.
+    std::ostringstream attempt;
+    reported_err_.rdbuf(attempt.rdbuf());
+    ++attempts;
+    const int opened = Open();
+    const bool identified = opened == kExitOk && Identify();
+    reported_err_.rdbuf(&kept_messages_);
+    // A log that cannot be opened, or a camera that answered with an unsupported model, does
+    // not get better by waiting.
+    const bool final =
+        identified || (opened == kExitOk && answered_) || (opened != kExitOk && engine_ != nullptr);
+    if (final) {
+      reported_err_ << attempt.str();
+      return identified ? kExitOk : kExitCamera;
+    }
+    if (clock_.NowUs() >= deadline_us) {
+      reported_err_ << attempt.str() << "The camera did not answer within " << wait_us / 1'000'000.0
+                    << " s (" << attempts << (attempts == 1 ? " attempt" : " attempts")
+                    << "); nothing was done.\n";
+      return kExitCameraAbsent;
+    }
+    // The next attempt starts from scratch, with a port opened afresh.
+    engine_.reset();
+    wire_trace_.reset();
+    connection_.reset();
+    notifier_.reset();
+    schedule.Failed();
+    clock_.SleepUntilUs(std::min(schedule.due_us(), deadline_us));
+  }
+}
+
 bool Session::Identify() {
   if (identified_) return true;
   // A camera left at another rate by an earlier run is found there.
@@ -204,6 +243,7 @@ bool Session::Identify() {
   } else {
     answered = engine_->CheckModel();
   }
+  answered_ = answered;
   if (!answered) {
     reported_err_ << "The camera did not answer.\n";
     return false;

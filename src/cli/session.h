@@ -26,13 +26,14 @@ namespace ctrl::cli {
 // The options before the subcommand; every subcommand sees them.
 struct GlobalOptions {
   ConnectionOptions connection;
-  bool json = false;     // machine-readable output
-  bool raw = false;      // register integers instead of item names
-  bool trace = false;    // every line on the wire to stderr, time-stamped
-  std::string log_file;  // the same lines appended to this file; none when empty
-  bool factory = false;  // factory control mode for this run
-  bool fast = false;     // long transfers at the fastest line rate, the starting rate after
-  bool stats = false;    // the link's health when the command ends
+  bool json = false;        // machine-readable output
+  bool raw = false;         // register integers instead of item names
+  bool trace = false;       // every line on the wire to stderr, time-stamped
+  std::string log_file;     // the same lines appended to this file; none when empty
+  bool factory = false;     // factory control mode for this run
+  bool fast = false;        // long transfers at the fastest line rate, the starting rate after
+  bool stats = false;       // the link's health when the command ends
+  double wait_seconds = 0;  // > 0: wait up to this long for the camera before the command
 };
 
 inline constexpr const char* kLineLostMessage =
@@ -51,6 +52,10 @@ class Session {
   // Opens the connection the options name (once: later calls keep it); kExitOk or kExitCamera.
   // From here on the core's messages go to `err`.
   int Open();
+  // Open() and the model check, tried again with the reconnect back-off until the camera
+  // answers or `wait_us` of the session's clock have passed: kExitOk, kExitCamera for an
+  // unsupported model or a log that cannot be opened, kExitCameraAbsent when it never answered.
+  int OpenWaiting(int64_t wait_us);
   // Identifies the model so addresses and availability follow it. Commands on parameters need a
   // supported model; the model check has already named an unsupported one.
   bool Identify();
@@ -120,6 +125,7 @@ class Session {
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<Command> engine_;
   bool identified_ = false;  // a supported model was found; a script checks it once
+  bool answered_ = false;    // the camera answered the model check
 };
 
 // A command's messages as one line of a JSON record: lines joined by blanks, a progress bar's

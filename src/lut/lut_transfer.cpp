@@ -11,6 +11,8 @@ namespace {
 bool Retried(LutTransferContext& io, const std::function<bool()>& access) {
   for (int attempt = 1; attempt <= kLutAccessAttempts; ++attempt) {
     if (access()) return true;
+    // A line that went away does not come back by waiting: no retry.
+    if (io.engine.last_failure() == Command::Failure::kLineLost) return false;
     if (attempt < kLutAccessAttempts) io.clock.SleepUntilUs(io.clock.NowUs() + kLutRetryPauseUs);
   }
   return false;

@@ -33,6 +33,7 @@ std::string CommChannel::PortName(int index) const {
 
 bool CommChannel::Open(PortCategory category, int baud_rate, int port_index) {
   Close();
+  reopen_failed_ = false;
   choice_.category = category;
   choice_.baud_rate = baud_rate;
   const auto row = RowOf(category);
@@ -45,6 +46,13 @@ bool CommChannel::Open(PortCategory category, int baud_rate, int port_index) {
   ClSerialPort& cl_serial = *cl_serial_ports_[*row];
   if (!cl_serial.Open(port_index)) return false;
   return cl_serial.SetBaudRate(baud_rate);
+}
+
+bool CommChannel::ReopenCurrent() {
+  const bool was_lost = LineLost();
+  const bool opened = Open(choice_.category, choice_.baud_rate, CurrentPortIndex());
+  reopen_failed_ = was_lost && !opened;
+  return opened;
 }
 
 void CommChannel::Close() {
@@ -61,7 +69,7 @@ bool CommChannel::Write(std::string_view text) {
 }
 
 int CommChannel::Read(char* buffer, int length, int timeout_ms) {
-  if (length <= 0) return 0;
+  if (length <= 0 || reopen_failed_) return 0;
   const int64_t start_us = clock_.NowUs();
   const int64_t deadline_us = start_us + static_cast<int64_t>(std::max(timeout_ms, 0)) * 1000;
   SerialTransport* transport = TransportOf(choice_.category);
@@ -102,6 +110,7 @@ void CommChannel::DiscardInput() {
 }
 
 bool CommChannel::LineLost() const {
+  if (reopen_failed_) return true;
   SerialTransport* transport = TransportOf(choice_.category);
   return transport != nullptr && transport->LineLost();
 }

@@ -59,7 +59,9 @@ class CommChannel final : public ByteChannel {
   bool ReopenWithBaudRate(int baud_rate) {
     return Open(choice_.category, baud_rate, CurrentPortIndex());
   }
-  bool ReopenCurrent() { return Open(choice_.category, choice_.baud_rate, CurrentPortIndex()); }
+  // Opens the current port again. When its line had gone away and it cannot be opened yet, the
+  // line still counts as lost: exchanges fail at once instead of waiting on a closed port.
+  bool ReopenCurrent();
   void Close();
 
   // Sends the whole text. True for every known category, whatever the transport said: a
@@ -80,6 +82,8 @@ class CommChannel final : public ByteChannel {
   std::array<ClSerialPort*, kPortCategoryCount> cl_serial_ports_;
   Clock& clock_;
   ChannelChoice choice_;
+  // A reopen after the line went away has failed; cleared by every open.
+  bool reopen_failed_ = false;
 };
 
 }  // namespace ctrl

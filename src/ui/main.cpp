@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -169,6 +170,35 @@ bool SaveScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
   return ok;
 }
 
+// The simulated camera hangs up, then comes back restarted with its Exposure Time changed: the
+// window offline, then its message list after the reconnect.
+bool SaveReconnectScreenshots(CCtrlToolDlg& window, ctrl::Command& engine,
+                              ctrl::sim::PtyCameraServer& simulator, ctrl::ApplicationState& state,
+                              const QString& folder) {
+  simulator.Stop();
+  // The window's own timers notice the hang-up and make the first attempt.
+  for (int i = 0; i < 200 && !window.line_lost(); ++i) {
+    QThread::msleep(5);
+    QApplication::processEvents();
+  }
+  QApplication::processEvents();
+  bool ok = SaveWindow(window, folder + "/offline.png");
+  const uint32_t exposure = engine.table().GetCommandRegister(ctrl::cmd::kExposureTime);
+  simulator.WithCamera([&](ctrl::sim::CameraFrontEnd& camera) {
+    camera.model().Poke(exposure, camera.model().Peek(exposure) + 400);
+    return 0;
+  });
+  if (!simulator.Start()) return false;
+  state.MapCom1ForThisRun(simulator.slave_path());
+  for (int i = 0; i < 400 && window.line_lost(); ++i) {
+    QThread::msleep(10);
+    QApplication::processEvents();
+  }
+  ok = SaveWindow(window, folder + "/reconnected.png") && ok;
+  return SaveWindow(*window.communication(), folder + "/communication_reconnected.png") && ok &&
+         !window.line_lost();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -249,6 +279,10 @@ int main(int argc, char* argv[]) {
     if (screenshots) {
       result =
           SaveScreenshots(window, engine, status, options.simulate, options.screenshot_dir) ? 0 : 1;
+      if (simulator &&
+          !SaveReconnectScreenshots(window, engine, *simulator, state, options.screenshot_dir)) {
+        result = 1;
+      }
     } else {
       window.exec();
     }

@@ -16,9 +16,11 @@
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
+#include "app/registry_settings.h"
 #include "camera/bulk_read.h"
 #include "camera/command_table.h"
 #include "camera/identity.h"
@@ -27,6 +29,7 @@
 #include "ctrl_version.h"
 #include "files/camera_settings_file.h"
 #include "files/settings_diff.h"
+#include "transport/comm_channel.h"
 #include "ui/area_select_dialog.h"
 #include "ui/communication_dialog.h"
 #include "ui/compare_dialog.h"
@@ -45,6 +48,8 @@
 namespace {
 
 constexpr int kIdleTimerMs = 25;
+// How soon a reconnect attempt that found the window busy looks again.
+constexpr int kBusyReconnectRetryMs = 250;
 constexpr char kFactoryCode[] = "QVZ";
 
 namespace menu {
@@ -67,6 +72,7 @@ constexpr int kSerialDevices = 30014;
 constexpr int kUndo = 30015;
 constexpr int kRedo = 30016;
 constexpr int kChangeJournal = 30017;
+constexpr int kAutoReconnect = 30040;
 }  // namespace menu
 
 // Ctrl+Z undoes and Ctrl+Shift+Z redoes anywhere in the window.
@@ -90,10 +96,12 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
       setup_(std::move(setup)),
       dispatcher_(*setup_.engine, *setup_.database, pages_, *setup_.clock, this),
       progress_(*setup_.clock),
+      reconnect_(*setup_.clock),
       menu_bar_(new QMenuBar(this)),
       tabs_(new QTabWidget(this)),
       status_strip_(new ctrl::ui::StatusStrip(*setup_.status, this)),
-      idle_timer_(new QTimer(this)) {
+      idle_timer_(new QTimer(this)),
+      reconnect_timer_(new QTimer(this)) {
   if (setup_.factory_mode == nullptr) setup_.factory_mode = &factory_mode_fallback_;
   if (setup_.file_dialogs == nullptr) {
     own_file_dialogs_ = std::make_unique<ctrl::ui::QtFileDialogs>();
@@ -152,7 +160,12 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
 
   pages_.Register(kTabControlId, tabs_);
   pages_.Register(ctrl::ui::StatusStrip::kControlId, status_strip_);
-  connect(idle_timer_, &QTimer::timeout, this, [this] { setup_.engine->OnIdleTimer(); });
+  connect(idle_timer_, &QTimer::timeout, this, [this] {
+    setup_.engine->OnIdleTimer();
+    CheckLine();
+  });
+  reconnect_timer_->setSingleShot(true);
+  connect(reconnect_timer_, &QTimer::timeout, this, &CCtrlToolDlg::ReconnectTick);
   qApp->installEventFilter(this);
 }
 
@@ -160,6 +173,7 @@ CCtrlToolDlg::~CCtrlToolDlg() {
   qApp->removeEventFilter(this);
   dispatcher_.set_change_observer(nullptr);
   idle_timer_->stop();
+  reconnect_timer_->stop();
   setup_.engine->set_trace_sink(setup_.trace_to);
   ctrl::ui::RegisteredWindows::Instance().Remove(this);
   if (setup_.close_link) setup_.close_link();
@@ -222,6 +236,10 @@ void CCtrlToolDlg::BuildMenu() {
   add(settings, QStringLiteral("&Reload"), menu::kReload, true);
   add(settings, QStringLiteral("&Load settings"), menu::kLoadSettings, true);
   add(settings, QStringLiteral("&Store settings"), menu::kStoreSettings, true);
+  settings->addSeparator();
+  add(settings, QStringLiteral("Reopen the Port &Automatically"), menu::kAutoReconnect, true);
+  menu_action(menu::kAutoReconnect)->setCheckable(true);
+  menu_action(menu::kAutoReconnect)->setChecked(AutoReconnect());
 
   QMenu* identity = menu_bar_->addMenu(QStringLiteral(" "));
   add(identity, QStringLiteral("Edit Device User ID"), menu::kEditUserId, true);
@@ -333,6 +351,9 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
     case menu::kChangeJournal:
       ShowJournal();
       break;
+    case menu::kAutoReconnect:
+      SetAutoReconnect(menu_action(menu::kAutoReconnect)->isChecked());
+      break;
     default:
       break;
   }
@@ -385,6 +406,12 @@ void CCtrlToolDlg::ReloadAllParameters() {
 }
 
 void CCtrlToolDlg::Reload(bool model_just_checked) {
+  // Every exchange would fail at once: one line instead of a page of failed rows.
+  CheckLine();
+  if (line_lost_) {
+    communication_->AppendMessage("Not read: the camera's line is gone.");
+    return;
+  }
   const ctrl::ui::AllWindowsDisabled disabled;
   setup_.engine->UpdateDeviceVersion();
   setup_.engine->CheckModel(/*report_unsupported=*/!model_just_checked);
@@ -771,4 +798,142 @@ void CCtrlToolDlg::RefreshJournalViews() {
   menu_action(menu::kUndo)->setEnabled(journal_.UndoTarget().has_value());
   menu_action(menu::kRedo)->setEnabled(journal_.RedoTarget().has_value());
   journal_window_->Refresh();
+}
+
+// ---- Reconnecting ----
+
+namespace {
+
+// Keeps the reports of a reconnect attempt (a port that cannot be opened yet) out of message
+// boxes: the attempts repeat every few seconds while the camera is away.
+class KeptReports final : public ctrl::Notifier {
+ public:
+  KeptReports() : previous_(ctrl::CurrentNotifier()) { ctrl::InstallNotifier(this); }
+  ~KeptReports() override { ctrl::InstallNotifier(&previous_); }
+  KeptReports(const KeptReports&) = delete;
+  KeptReports& operator=(const KeptReports&) = delete;
+
+  void ShowMessage(const std::string& text, const std::string&, ctrl::MessageIcon) override {
+    if (text_.empty()) text_ = text;
+  }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  // The first report, on one line.
+  std::string Text() const {
+    std::string flat = text_;
+    std::replace(flat.begin(), flat.end(), '\n', ' ');
+    return flat;
+  }
+
+ private:
+  ctrl::Notifier& previous_;
+  std::string text_;
+};
+
+}  // namespace
+
+bool CCtrlToolDlg::AutoReconnect() const {
+  return setup_.settings == nullptr || setup_.settings->AutoReconnect();
+}
+
+void CCtrlToolDlg::SetAutoReconnect(bool on) {
+  if (setup_.settings != nullptr) setup_.settings->WriteAutoReconnect(on);
+  menu_action(menu::kAutoReconnect)->setChecked(on);
+  if (!on) {
+    reconnect_.Stop();
+    reconnect_timer_->stop();
+  } else if (line_lost_) {
+    reconnect_.Start();
+    ArmReconnectTimer();
+  }
+}
+
+std::string CCtrlToolDlg::PortText() const {
+  if (setup_.channel == nullptr) return "the port";
+  return setup_.channel->PortName(setup_.channel->CurrentPortIndex());
+}
+
+void CCtrlToolDlg::CheckLine() {
+  if (line_lost_ || !setup_.engine->line_lost()) return;
+  line_lost_ = true;
+  reopen_failure_.clear();
+  shown_before_loss_ = ctrl::ShownValues(*setup_.database);
+  status_strip_->SetLineLost(true);
+  if (!AutoReconnect()) {
+    communication_->AppendMessage("The camera's line went away. Choose " + PortText() +
+                                  " again in the communication window when the camera is back "
+                                  "(Settings > Reopen the Port Automatically does it by itself).");
+    return;
+  }
+  communication_->AppendMessage("The camera's line went away. " + PortText() +
+                                " is opened again as soon as the camera is back.");
+  reconnect_.Start();
+  ArmReconnectTimer();
+}
+
+void CCtrlToolDlg::ArmReconnectTimer() {
+  const int64_t wait_us = reconnect_.UsUntilDue();
+  if (wait_us < 0) return;
+  reconnect_timer_->start(static_cast<int>((wait_us + 999) / 1000));
+}
+
+bool CCtrlToolDlg::ReopenAndIdentify() {
+  const KeptReports reports;
+  const bool opened = setup_.channel != nullptr ? setup_.channel->ReopenCurrent()
+                                                : setup_.open_link && setup_.open_link();
+  const bool answered = opened && setup_.engine->CheckModel(/*report_unsupported=*/false);
+  if (!answered && reopen_failure_.empty()) {
+    reopen_failure_ = opened ? "the camera does not answer yet" : reports.Text();
+    if (reopen_failure_.empty()) reopen_failure_ = PortText() + " cannot be opened yet";
+    communication_->AppendMessage("Not back yet (" + reopen_failure_ + "); trying again.");
+  }
+  return answered;
+}
+
+void CCtrlToolDlg::ReconnectTick() {
+  if (!line_lost_ || !AutoReconnect()) {
+    reconnect_.Stop();
+    return;
+  }
+  // Not from inside another operation or a dialog's own event loop: the reload that follows
+  // would run in the middle of it.
+  const bool busy = !isEnabled() || QApplication::activeModalWidget() != nullptr;
+  if (busy) {
+    reconnect_timer_->start(kBusyReconnectRetryMs);
+    return;
+  }
+  if (!reconnect_.Due()) {
+    ArmReconnectTimer();
+    return;
+  }
+  if (!ReopenAndIdentify()) {
+    reconnect_.Failed();
+    ArmReconnectTimer();
+    return;
+  }
+  line_lost_ = false;
+  reconnect_.Stop();
+  status_strip_->SetLineLost(false);
+  communication_->AppendMessage("The camera is back on " + PortText() +
+                                "; every parameter is read again (a restarted camera has lost the "
+                                "changes it did not store).");
+  int32_t ignored = 0;
+  setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
+  Reload(/*model_just_checked=*/true);
+  CheckLine();
+  if (line_lost_) return;  // gone again during the reload: the next round reports
+  const std::vector<std::string> changes = ctrl::ChangedParameters(
+      shown_before_loss_, ctrl::ShownValues(*setup_.database), setup_.engine->device());
+  // The list shows the newest line first: the details go in before their heading.
+  for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
+    communication_->AppendMessage("  " + *change);
+  }
+  if (changes.empty()) {
+    communication_->AppendMessage(
+        "Every parameter has the value it had before the line went away.");
+  } else {
+    communication_->AppendMessage(
+        std::to_string(changes.size()) +
+        (changes.size() == 1 ? " parameter differs" : " parameters differ") +
+        " from before the line went away:");
+  }
 }

@@ -11,6 +11,7 @@
 #include "camera/command_engine.h"
 #include "camera/online_status.h"
 #include "camera/parameter_database.h"
+#include "camera/reconnect.h"
 #include "files/change_journal.h"
 #include "transport/serial_devices.h"
 #include "ui/file_flows.h"
@@ -135,6 +136,14 @@ class CCtrlToolDlg final : public QDialog,
   void ShowAbout();
   void EditUserId();
   void EditSerialNumber();
+  // The idle timer's look at the line: the first sign that it went away puts the window
+  // offline and, unless that is switched off, starts reopening the port.
+  void CheckLine();
+  // One step of the reopening, run by its timer: an attempt when one is due. When the camera
+  // answers again, every parameter is read again and what now differs is listed.
+  void ReconnectTick();
+  bool line_lost() const { return line_lost_; }
+  const ctrl::ReconnectSchedule& reconnect_schedule() const { return reconnect_; }
   bool reset_requested() const { return reset_requested_; }
   int factory_mode() const { return *setup_.factory_mode; }
 
@@ -166,6 +175,12 @@ class CCtrlToolDlg final : public QDialog,
   // an unsupported model, so the model check here stays quiet.
   void Reload(bool model_just_checked);
   int RunModal(QDialog& dialog);
+  bool AutoReconnect() const;
+  void SetAutoReconnect(bool on);
+  void ArmReconnectTimer();
+  // Reopens the port and checks the model, keeping the reports of a failure out of boxes.
+  bool ReopenAndIdentify();
+  std::string PortText() const;
   void ShowDerivedValues();
   void OnMenuCommand(int command_id);
   // True when the key is used up here and must not reach the window.
@@ -180,10 +195,18 @@ class CCtrlToolDlg final : public QDialog,
   ctrl::ui::ParameterPages pages_;
   ctrl::ui::PageDispatcher dispatcher_;
   CProgressBarDialog progress_;
+  ctrl::ReconnectSchedule reconnect_;
   QMenuBar* menu_bar_;
   QTabWidget* tabs_;
   ctrl::ui::StatusStrip* status_strip_;
   QTimer* idle_timer_;
+  QTimer* reconnect_timer_;
+  // The line went away and the window has not reached the camera since.
+  bool line_lost_ = false;
+  // What the pages showed when the line went away, to list what a returning camera changed.
+  std::vector<ctrl::ShownValue> shown_before_loss_;
+  // Why the port could not be opened again, said once per loss.
+  std::string reopen_failure_;
   CTerminalDialog* terminal_;
   CCommunicationDialog* communication_;
   ctrl::ui::ParameterSearchDialog* search_ = nullptr;

@@ -19,6 +19,10 @@ class StatusStrip final : public QWidget, public OnlineStatusObserver {
 
   void OnlineStatusChanged(bool online) override;
   bool online() const { return online_; }
+  // While the line is gone the strip grows to say "Offline", whatever the last exchange said.
+  void SetLineLost(bool lost);
+  bool line_lost() const { return line_lost_; }
+  QString Text() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -26,6 +30,7 @@ class StatusStrip final : public QWidget, public OnlineStatusObserver {
  private:
   OnlineStatusPublisher& publisher_;
   bool online_ = false;
+  bool line_lost_ = false;
 };
 
 }  // namespace ctrl::ui

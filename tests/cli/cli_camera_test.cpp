@@ -986,5 +986,62 @@ TEST(CliCamera, JsonOfAScriptKeepsEachLinesOutcome) {
   EXPECT_EQ(records[3]["error"], "Line 1 failed (exit 1).");
 }
 
+// --wait: a command must run once the camera appears, at the back-off's times, and must not run
+// (exit 2, said why) when it never does; a port that opens on a camera that does not answer
+// yet is not "appeared".
+TEST(CliCamera, WaitRetriesWithBackOffUntilTheCameraAnswers) {
+  struct Case {
+    const char* name;
+    std::string wait;
+    int absent_attempts;  // opens that fail before the port appears; -1: it never does
+    int silent_attempts;  // then opens on a camera that does not answer the model check
+    int code;
+    int attempts;
+    std::vector<int64_t> attempt_ms;  // since the start; empty: not checked
+  };
+  const std::vector<Case> cases = {
+      {"appears after three failed opens", "10", 3, 0, kExitOk, 4, {0, 500, 1500, 3500}},
+      {"there at once", "10", 0, 0, kExitOk, 1, {0}},
+      {"never appears", "3", -1, 0, kExitCameraAbsent, 4, {0, 500, 1500, 3000}},
+      {"port opens, camera answers on the third try", "30", 0, 2, kExitOk, 3, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestCamera camera;
+    const int64_t start_us = camera.clock.NowUs();
+    std::vector<int64_t> attempt_ms;
+    Environment environment;
+    environment.clock = &camera.clock;
+    environment.open_connection = [&](const ConnectionOptions&,
+                                      std::ostream& err) -> std::unique_ptr<Connection> {
+      const int attempt = static_cast<int>(attempt_ms.size());
+      attempt_ms.push_back((camera.clock.NowUs() - start_us) / 1000);
+      if (c.absent_attempts < 0 || attempt < c.absent_attempts) {
+        err << "No such device.\n";
+        return nullptr;
+      }
+      camera.front_end.faults().silent = attempt < c.absent_attempts + c.silent_attempts;
+      return std::make_unique<BorrowedConnection>(camera.channel);
+    };
+    std::ostringstream out, err;
+    const int code = cli::Run({"--wait", c.wait, "identify"}, out, err, environment);
+    EXPECT_EQ(code, c.code) << err.str();
+    EXPECT_EQ(static_cast<int>(attempt_ms.size()), c.attempts);
+    if (!c.attempt_ms.empty()) {
+      EXPECT_EQ(attempt_ms, c.attempt_ms);
+    }
+    const bool ran = out.str().find("QX-4096M-PCL") != std::string::npos;
+    EXPECT_EQ(ran, c.code == kExitOk) << out.str();
+    if (c.code == kExitCameraAbsent) {
+      EXPECT_NE(err.str().find("did not answer within 3 s (4 attempts)"), std::string::npos)
+          << err.str();
+      EXPECT_EQ(camera.channel.requests.size(), 0u);
+    } else {
+      // The failed attempts stay quiet once the camera is there.
+      EXPECT_EQ(err.str().find("No such device"), std::string::npos) << err.str();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ctrl::cli

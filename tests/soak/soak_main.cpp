@@ -18,7 +18,11 @@
 //     their first NUL, control bytes and bytes from 0x80 included;
 //   - once the camera has hung up, every operation that needs an exchange fails at once with
 //     the line reported lost, no request goes out, and none waits out a time-out; the port is
-//     reopened when the camera is back.
+//     reopened when the camera is back;
+//   - a camera that hangs up and comes back restarted, having lost some unsaved changes, is
+//     tried on the reconnect back-off while it is away (the port must not open, and exchanges
+//     still fail at once on the closed port), is found again when it returns, and the list of
+//     what changed while it was away names exactly the parameters whose registers differ.
 // Every few rounds the ctrltool-cli program itself runs against the camera (set, get, dump)
 // and its results are checked against the camera's registers the same way.
 // The traffic of a round that found an inconsistency goes to stderr.
@@ -38,6 +42,8 @@
 #include <string>
 #include <vector>
 
+#include "camera/feature_catalogue.h"
+#include "camera/reconnect.h"
 #include "faults/fault_rig.h"
 #include "sim/register_map.h"
 
@@ -63,6 +69,7 @@ enum class Fault {
   kControlBytes,
   kEndlessTalk,
   kHangUp,
+  kRestart,
 };
 
 const char* FaultName(Fault fault) {
@@ -103,6 +110,8 @@ const char* FaultName(Fault fault) {
       return "endless_talk";
     case Fault::kHangUp:
       return "hang_up_after";
+    case Fault::kRestart:
+      return "restart";
   }
   return "?";
 }
@@ -145,6 +154,7 @@ struct Totals {
   uint64_t text_reads = 0;
   uint64_t text_reads_ok = 0;
   uint64_t hang_ups = 0;
+  uint64_t restarts = 0;
   uint64_t lost_line_operations = 0;  // operations after a hang-up, each failing at once
   uint64_t cli_runs = 0;
   uint64_t inconsistencies = 0;
@@ -214,12 +224,14 @@ class Soak {
         "%s %.0f s: %llu rounds, %llu tool requests, %llu camera requests, %llu changes "
         "(%llu confirmed, %llu unconfirmed but taken), %llu reads (%llu answered), "
         "%llu stale replies after time-outs, %llu reloads, %llu text reads (%llu answered), "
-        "%llu hang-ups (%llu operations on the lost line), %llu CLI runs, %llu inconsistencies\n",
+        "%llu hang-ups (%llu operations on the lost line), %llu restarts, %llu CLI runs, "
+        "%llu inconsistencies\n",
         heading, seconds, U(totals_.rounds), U(totals_.tool_requests), U(totals_.camera_requests),
         U(totals_.changes), U(totals_.changes_confirmed), U(totals_.unconfirmed_taken),
         U(totals_.reads), U(totals_.reads_ok), U(totals_.stale_replies), U(totals_.reloads),
         U(totals_.text_reads), U(totals_.text_reads_ok), U(totals_.hang_ups),
-        U(totals_.lost_line_operations), U(totals_.cli_runs), U(totals_.inconsistencies));
+        U(totals_.lost_line_operations), U(totals_.restarts), U(totals_.cli_runs),
+        U(totals_.inconsistencies));
     std::printf("  fault rounds:");
     for (const auto& [name, count] : totals_.fault_rounds) {
       std::printf(" %s=%llu", name.c_str(), U(count));
@@ -250,6 +262,7 @@ class Soak {
         {Fault::kServerRestart, 3},   {Fault::kBaudSwitch, 3},    {Fault::kOverlongLine, 2},
         {Fault::kUnsignedReplies, 6}, {Fault::kCutReply, 6},      {Fault::kStrayFragment, 6},
         {Fault::kControlBytes, 4},    {Fault::kEndlessTalk, 3},   {Fault::kHangUp, 4},
+        {Fault::kRestart, 3},
     };
     int total = 0;
     for (const auto& w : weights) total += w.second;
@@ -332,7 +345,8 @@ class Soak {
       case Fault::kEndlessTalk:
         rig_.SetFaults([](sim::Faults& f) { f.endless_talk = true; });
         break;
-      case Fault::kHangUp: {
+      case Fault::kHangUp:
+      case Fault::kRestart: {
         const int n = Uniform(1, 150);
         rig_.SetFaults([n](sim::Faults& f) { f.hang_up_after = n; }, 1);
         break;
@@ -357,6 +371,8 @@ class Soak {
                      "the simulated camera could not start again: " + rig_.server().error());
       }
       if (!rig_.comm().ReopenCurrent()) Inconsistent("hang_up", "the port did not reopen");
+    } else if (fault == Fault::kRestart && rig_.server().hung_up()) {
+      Reconnect();
     } else if (fault == Fault::kServerRestart) {
       if (!rig_.server().running() && !rig_.server().Start()) {
         Inconsistent("server_restart",
@@ -372,6 +388,79 @@ class Soak {
           !rig_.comm().ReopenWithBaudRate(9600)) {
         Inconsistent("baud_switch", "could not return to 9600 baud");
       }
+    }
+  }
+
+  // The camera is away for a while and comes back restarted with up to three parameters no
+  // longer as the tool showed them; the tool finds it on the reconnect back-off and names what
+  // differs.
+  void Reconnect() {
+    ++totals_.restarts;
+    rig_.server().Stop();  // unplugged: its path goes too, so no other pty can take the name
+    ReconnectSchedule schedule(rig_.clock());
+    schedule.Start();
+    const int away_attempts = Uniform(1, 4);
+    for (int i = 0; i < away_attempts; ++i) {
+      rig_.clock().SleepUntilUs(schedule.due_us());
+      if (rig_.comm().ReopenCurrent()) Inconsistent("restart", "the port opened while away");
+      schedule.Failed();
+      const int64_t start_us = rig_.clock().NowUs();
+      int32_t ignored = 0;
+      if (rig_.engine().ReadCommand(cmd::kUserSetArea, ignored, kDefaultTimeoutMs) ||
+          rig_.engine().last_failure() != Command::Failure::kLineLost ||
+          rig_.clock().NowUs() - start_us >= int64_t{kDefaultTimeoutMs} * 1000) {
+        Inconsistent("restart", "after a failed reopen an exchange did not fail at once");
+      }
+    }
+
+    const std::vector<ShownValue> shown = ShownValues(rig_.db());
+    const int lost_changes = Uniform(0, 3);
+    for (int i = 0; i < lost_changes; ++i) {
+      const int index = writable_[static_cast<size_t>(Uniform(0, int(writable_.size()) - 1))];
+      const ParameterRow& row = rig_.db().rows()[static_cast<size_t>(index)];
+      const uint32_t reg = rig_.table().GetCommandRegister(row.command_id);
+      rig_.server().WithCamera([&](sim::CameraFrontEnd& camera) {
+        camera.model().Poke(reg, static_cast<uint32_t>(row.synchronised_value) ^ 1u);
+        return 0;
+      });
+    }
+    // What the tool must report: every parameter it shows whose register now holds another
+    // value, whoever changed it.
+    std::set<std::string> expected;
+    for (const ShownValue& value : shown) {
+      if (!CommandTable::IsCommandAvailable(value.command_id, rig_.engine().device().kind,
+                                            rig_.CcmIndex())) {
+        continue;
+      }
+      if (static_cast<int32_t>(rig_.CameraRegisterOf(value.command_id)) != value.value) {
+        expected.insert(std::string(Label(*FeatureOfCommand(value.command_id))));
+      }
+    }
+
+    if (!rig_.server().Start()) {
+      Inconsistent("restart",
+                   "the simulated camera could not start again: " + rig_.server().error());
+      return;
+    }
+    rig_.clock().SleepUntilUs(schedule.due_us());
+    if (!schedule.Due() || !rig_.comm().ReopenCurrent() || !rig_.Identify()) {
+      Inconsistent("restart", "the camera was not found again when it came back");
+      return;
+    }
+    schedule.Stop();
+    ++totals_.reloads;
+    rig_.ReadAll();
+    rig_.db().CommitAll();
+    std::set<std::string> reported;
+    for (const std::string& line :
+         ChangedParameters(shown, ShownValues(rig_.db()), rig_.engine().device())) {
+      reported.insert(line.substr(0, line.find(": ")));
+    }
+    for (const std::string& label : expected) {
+      if (reported.count(label) == 0) Inconsistent("restart", "not reported as changed: " + label);
+    }
+    for (const std::string& label : reported) {
+      if (expected.count(label) == 0) Inconsistent("restart", "reported as changed: " + label);
     }
   }
 
