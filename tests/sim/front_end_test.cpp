@@ -354,6 +354,9 @@ TEST(SimFaults, NewFaultsAreSwitchedOnByName) {
       {"stray_fragment_every_nth=7", true,
        [](const Faults& f) { return f.stray_fragment_every_nth == 7; }},
       {"hang_up_after=40", true, [](const Faults& f) { return f.hang_up_after == 40; }},
+      {"refuse_baud_rate_change", true, [](const Faults& f) { return f.refuse_baud_rate_change; }},
+      {"ignore_requests_after_baud_change", true,
+       [](const Faults& f) { return f.ignore_requests_after_baud_change; }},
       {"hang_up_after", false, nullptr},
       {"hang_up_after=-1", false, nullptr},
       {"endless_talk=1", false, nullptr},
@@ -424,6 +427,29 @@ TEST(SimFaults, BaudSwitchWaitsForTheReplyWithoutLineSpeed) {
   EXPECT_EQ(s.model.baud_rate(), 9600) << "the reply is not out yet";
   EXPECT_EQ(s.ReadLine(), "0x00010004=16");
   EXPECT_EQ(s.model.baud_rate(), 115200);
+}
+
+// Catches: a refused Baud Rate write that still moves the camera, and a camera that goes deaf
+// before its rate really changed (or stays answering after it did).
+TEST(SimFaults, BaudChangeFaults) {
+  {
+    SimSession s;
+    s.camera.faults().refuse_baud_rate_change = true;
+    EXPECT_EQ(s.Exchange("wr 0x00010004 16\r\n").first, "Error: invalid value");
+    EXPECT_EQ(s.model.baud_rate(), 9600);
+    EXPECT_EQ(s.model.Peek(reg::kBaudRate), baud::k9600);
+    EXPECT_TRUE(s.Exchange("rd 0x00010004\r\n").first.has_value()) << "other requests answer";
+  }
+  {
+    SimSession s;
+    s.camera.faults().ignore_requests_after_baud_change = true;
+    EXPECT_EQ(s.Exchange("rd 0x00010004\r\n").first, "0x00010004=1");
+    EXPECT_EQ(s.Exchange("wr 0x00010004 16\r\n").first, "0x00010004=16");
+    EXPECT_EQ(s.model.baud_rate(), 115200);
+    EXPECT_FALSE(s.Exchange("rd 0x00010004\r\n", 100).first.has_value());
+    s.camera.faults().ignore_requests_after_baud_change = false;
+    EXPECT_EQ(s.Exchange("rd 0x00010004\r\n").first, "0x00010004=16");
+  }
 }
 
 // Catches: arbitrary input crashing the camera, growing its memory, or leaving it deaf.
