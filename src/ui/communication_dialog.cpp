@@ -200,6 +200,7 @@ QWidget* CCommunicationDialog::BuildHealthGroup() {
 }
 
 void CCommunicationDialog::RefreshHealth() {
+  if (setup_.engine == nullptr) return;
   const ctrl::LinkHealth& health = setup_.engine->health();
   const auto show = [this](HealthField field, const QString& text) {
     health_values_[static_cast<size_t>(field)]->setText(text);
@@ -227,7 +228,7 @@ QString CCommunicationDialog::HealthText(HealthField field) const {
 }
 
 void CCommunicationDialog::StartHealthRecord() {
-  setup_.engine->ResetHealth();
+  if (setup_.engine != nullptr) setup_.engine->ResetHealth();
   RefreshHealth();
 }
 

@@ -28,9 +28,11 @@ namespace {
 using Field = CCommunicationDialog::HealthField;
 
 constexpr int kExposureEdit = 1708;  // command 57
+constexpr int kReload = 30002;
 constexpr int kSaveLutFile = 30007;
 constexpr int kLoadAllLut = 30009;
-// Time-outs of a silent camera cost 1/20 of their length.
+// While the camera is expected to stay silent, time-outs cost 1/20 of their length; exchanges
+// that must succeed run on real time, however loaded the machine.
 constexpr int kClockScale = 20;
 
 enum class Fault { kNone, kRefuseBaudRate, kDeafAfterBaudChange };
@@ -46,7 +48,6 @@ struct RateSession {
     if (prepare) Camera([&](ctrl::sim::CameraFrontEnd& camera) { prepare(camera); });
     state.MapCom1ForThisRun(server->slave_path());
     state.transports().com_port.port_map().Set("COM2", server->slave_path());
-    clock.set_scale(kClockScale);
     ctrl::Commands().Reset();
     engine = std::make_unique<ctrl::Command>(state.channel(), clock, ctrl::Commands(), status);
     MainWindowSetup setup;
@@ -66,6 +67,7 @@ struct RateSession {
     window->Initialise();
   }
 
+  void ExpectSilence(bool silence) { clock.set_scale(silence ? kClockScale : 1); }
   void Camera(const std::function<void(ctrl::sim::CameraFrontEnd&)>& action) {
     server->WithCamera([&](ctrl::sim::CameraFrontEnd& camera) {
       action(camera);
@@ -181,6 +183,7 @@ class LinkRateTest : public QObject {
     s.ExpectRates(9600, 9600, ctrl::sim::baud::k9600, "at start");
     if (QTest::currentTestFailed()) return;
 
+    s.ExpectSilence(fault == Fault::kDeafAfterBaudChange);
     s.ChooseOnPage(ctrl::sim::baud::k115200);
 
     s.ExpectRates(camera_rate, line_rate, page_code, "after the change");
@@ -209,20 +212,27 @@ class LinkRateTest : public QObject {
   void fastTransfers_data() {
     QTest::addColumn<bool>("fast");
     QTest::addColumn<int>("menu");
+    QTest::addColumn<int>("probe");             // the command whose reads the rate is taken at
     QTest::addColumn<int>("silent_from_read");  // 0: the camera answers throughout
     QTest::addColumn<int>("transfer_rate");
 
-    QTest::newRow("off: load all") << false << kLoadAllLut << 0 << 9600;
-    QTest::newRow("load all") << true << kLoadAllLut << 0 << 460800;
-    QTest::newRow("save") << true << kSaveLutFile << 0 << 460800;
-    QTest::newRow("load all, camera silent mid-transfer") << true << kLoadAllLut << 100 << 460800;
+    const int lut = ctrl::cmd::kLutValue;
+    QTest::newRow("off: load all") << false << kLoadAllLut << lut << 0 << 9600;
+    QTest::newRow("load all") << true << kLoadAllLut << lut << 0 << 460800;
+    QTest::newRow("save") << true << kSaveLutFile << lut << 0 << 460800;
+    QTest::newRow("load all, camera silent mid-transfer")
+        << true << kLoadAllLut << lut << 100 << 460800;
+    // The reload reads the Baud Rate at the raised rate too; the page shows the camera's again.
+    QTest::newRow("reload") << true << kReload << 57 << 0 << 460800;
   }
-  // Catches: "Fast transfers" that does not raise the rate for the LUT transfers, raises it
-  // when not ticked, or leaves either side at the raised rate afterwards, also when the
-  // transfer failed because the camera stopped answering for a while.
+  // Catches: "Fast transfers" that does not raise the rate for the LUT transfers or the
+  // reload, raises it when not ticked, or leaves either side (or the page's Baud Rate) at the
+  // raised rate afterwards, also when the transfer failed because the camera stopped answering
+  // for a while.
   void fastTransfers() {
     QFETCH(bool, fast);
     QFETCH(int, menu);
+    QFETCH(int, probe);
     QFETCH(int, silent_from_read);
     QFETCH(int, transfer_rate);
     RateSession s;
@@ -233,10 +243,9 @@ class LinkRateTest : public QObject {
     tick->setChecked(fast);
     QCOMPARE(s.state.settings().ReadFastTransfers(), fast);
 
-    // The rate of the line for every LUT value read; the camera falls silent for as many
+    // The rate of the line for every read of the probe; the camera falls silent for as many
     // requests as a LUT access tries.
-    const std::string lut_read =
-        "Tx: rd " + ctrl::Commands().GetCommandAddress(ctrl::cmd::kLutValue);
+    const std::string probe_read = "Tx: rd " + ctrl::Commands().GetCommandAddress(probe);
     std::set<int> rates;
     int reads = 0;
     int silent_requests = -1;
@@ -244,12 +253,14 @@ class LinkRateTest : public QObject {
       if (line.rfind("Tx: ", 0) != 0) return;
       if (silent_requests >= 0 && ++silent_requests > ctrl::kLutAccessAttempts) {
         s.Camera([](ctrl::sim::CameraFrontEnd& camera) { camera.faults().silent = false; });
+        s.ExpectSilence(false);
         silent_requests = -1;
       }
-      if (line != lut_read) return;
+      if (line != probe_read) return;
       rates.insert(s.server->LineBaudRate());
       if (++reads == silent_from_read) {
         s.Camera([](ctrl::sim::CameraFrontEnd& camera) { camera.faults().silent = true; });
+        s.ExpectSilence(true);
         silent_requests = 0;
       }
     };
@@ -277,8 +288,10 @@ class LinkRateTest : public QObject {
     QVERIFY(dialog.health_timer()->isActive());
 
     s.Camera([](ctrl::sim::CameraFrontEnd& camera) { camera.faults().silent = true; });
+    s.ExpectSilence(true);
     QVERIFY(!s.window->dispatcher().RefreshControl(kExposureEdit));
     s.Camera([](ctrl::sim::CameraFrontEnd& camera) { camera.faults().silent = false; });
+    s.ExpectSilence(false);
     QVERIFY(s.window->dispatcher().RefreshControl(kExposureEdit));
     dialog.RefreshHealth();
     const ctrl::LinkHealth& health = s.engine->health();
