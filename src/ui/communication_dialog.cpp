@@ -170,6 +170,7 @@ QWidget* CCommunicationDialog::BuildHealthGroup() {
   auto* group = new QGroupBox(QStringLiteral("Link Health"), this);
   auto* grid = new QGridLayout(group);
   grid->setVerticalSpacing(2);
+  grid->setHorizontalSpacing(12);
   struct Place {
     HealthField field;
     const char* label;
@@ -182,9 +183,9 @@ QWidget* CCommunicationDialog::BuildHealthGroup() {
       {HealthField::kTimeouts, "Time-outs", 0, 2, 1},
       {HealthField::kRefused, "Refused", 1, 0, 1},
       {HealthField::kLinesSkipped, "Stray lines skipped", 1, 2, 1},
-      {HealthField::kRoundTrip, "Round trip", 2, 0, 3},
-      {HealthField::kBytes, "Bytes", 3, 0, 1},
-      {HealthField::kRate, "Rate", 3, 2, 1},
+      {HealthField::kRate, "Rate", 2, 0, 3},
+      {HealthField::kRoundTrip, "Round trip", 3, 0, 3},
+      {HealthField::kBytes, "Bytes", 4, 0, 3},
   };
   for (const Place& place : kPlaces) {
     auto* value = new QLabel(group);
