@@ -429,29 +429,6 @@ TEST(SimFaults, BaudSwitchWaitsForTheReplyWithoutLineSpeed) {
   EXPECT_EQ(s.model.baud_rate(), 115200);
 }
 
-// Catches: a refused Baud Rate write that still moves the camera, and a camera that goes deaf
-// before its rate really changed (or stays answering after it did).
-TEST(SimFaults, BaudChangeFaults) {
-  {
-    SimSession s;
-    s.camera.faults().refuse_baud_rate_change = true;
-    EXPECT_EQ(s.Exchange("wr 0x00010004 16\r\n").first, "Error: invalid value");
-    EXPECT_EQ(s.model.baud_rate(), 9600);
-    EXPECT_EQ(s.model.Peek(reg::kBaudRate), baud::k9600);
-    EXPECT_TRUE(s.Exchange("rd 0x00010004\r\n").first.has_value()) << "other requests answer";
-  }
-  {
-    SimSession s;
-    s.camera.faults().ignore_requests_after_baud_change = true;
-    EXPECT_EQ(s.Exchange("rd 0x00010004\r\n").first, "0x00010004=1");
-    EXPECT_EQ(s.Exchange("wr 0x00010004 16\r\n").first, "0x00010004=16");
-    EXPECT_EQ(s.model.baud_rate(), 115200);
-    EXPECT_FALSE(s.Exchange("rd 0x00010004\r\n", 100).first.has_value());
-    s.camera.faults().ignore_requests_after_baud_change = false;
-    EXPECT_EQ(s.Exchange("rd 0x00010004\r\n").first, "0x00010004=16");
-  }
-}
-
 // Catches: arbitrary input crashing the camera, growing its memory, or leaving it deaf.
 TEST(SimRobustness, RandomBytesNeitherCrashNorSilenceTheCamera) {
   SimSession s;
