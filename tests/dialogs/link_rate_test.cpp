@@ -49,7 +49,9 @@ struct RateSession {
     state.MapCom1ForThisRun(server->slave_path());
     state.transports().com_port.port_map().Set("COM2", server->slave_path());
     ctrl::Commands().Reset();
-    engine = std::make_unique<ctrl::Command>(state.channel(), clock, ctrl::Commands(), status);
+    // Reads wait at most 2 ms of real time, so the engine's time-outs follow its clock.
+    capped = std::make_unique<ctrl::test::HookedChannel>(state.channel());
+    engine = std::make_unique<ctrl::Command>(*capped, clock, ctrl::Commands(), status);
     MainWindowSetup setup;
     setup.engine = engine.get();
     setup.database = &database;
@@ -129,6 +131,7 @@ struct RateSession {
   ctrl::ParameterDatabase database;
   ctrl::test::FakeFileDialogs file_dialogs;
   ctrl::test::TrafficRecord traffic;
+  std::unique_ptr<ctrl::test::HookedChannel> capped;
   std::unique_ptr<ctrl::Command> engine;
   std::unique_ptr<CCtrlToolDlg> window;
 };
@@ -215,7 +218,7 @@ class LinkRateTest : public QObject {
     QTest::addColumn<int>("transfer_rate");
 
     const int lut = ctrl::cmd::kLutValue;
-    QTest::newRow("off: load all") << false << kLoadAllLut << lut << 0 << 9600;
+    QTest::newRow("off: reload") << false << kReload << 57 << 0 << 9600;
     QTest::newRow("load all") << true << kLoadAllLut << lut << 0 << 460800;
     QTest::newRow("save") << true << kSaveLutFile << lut << 0 << 460800;
     QTest::newRow("load all, camera silent mid-transfer")
