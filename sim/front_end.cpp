@@ -119,7 +119,7 @@ CameraFrontEnd::CameraFrontEnd(CameraModel& model) : model_(model) {}
 void CameraFrontEnd::Receive(std::string_view bytes, int64_t now_us) {
   ApplyBaudSwitch(now_us);
   last_seen_us_ = std::max(last_seen_us_, now_us);
-  if (faults_.silent || hung_up_) {
+  if (faults_.silent || hung_up_ || (faults_.ignore_requests_after_baud_change && baud_changed_)) {
     line_.clear();
     line_overflowed_ = false;
     return;
@@ -297,7 +297,7 @@ std::string CameraFrontEnd::Answer(std::string_view line, bool overlong, int64_t
     uint32_t reply_value = 0;
     if (!reg) {
       reply = "Error: invalid register\r\n";
-    } else if (!value) {
+    } else if (!value || (faults_.refuse_baud_rate_change && *reg == reg::kBaudRate)) {
       reply = "Error: invalid value\r\n";
     } else if (model_.Write(*reg, *value, at_us, reply_value)) {
       reply = ValueLine(*reg, reply_value, faults_.unsigned_replies);
@@ -327,6 +327,7 @@ bool CameraFrontEnd::Schedule(const std::string& bytes, int64_t ready_us) {
 
 void CameraFrontEnd::ApplyBaudSwitch(int64_t now_us) {
   if (baud_switch_us_ >= 0 && now_us >= baud_switch_us_) {
+    baud_changed_ = baud_changed_ || model_.has_pending_baud_rate();
     model_.ApplyPendingBaudRate();
     baud_switch_us_ = -1;
   }

@@ -30,6 +30,9 @@ struct Faults {
                                         // 0x80 and a NUL with more bytes behind it
   bool endless_talk = false;            // requests go unanswered while the camera talks without end
   int hang_up_after = 0;  // 0 = off; n = the request after the next n hangs the line up
+  bool refuse_baud_rate_change = false;  // every Baud Rate write is refused; the rate stays
+  // once the camera has moved to a new Baud Rate it answers nothing, at any rate
+  bool ignore_requests_after_baud_change = false;
 };
 
 // Byte-stream face of the camera: request bytes in, reply bytes out, each reply byte with the
@@ -111,6 +114,7 @@ class CameraFrontEnd {
   uint64_t replies_dropped_ = 0;
   std::minstd_rand garbage_random_{20240611u};
   bool hung_up_ = false;
+  bool baud_changed_ = false;  // the camera has moved to another rate since it started
   int hang_up_armed_for_ = 0;  // the hang_up_after value the count below belongs to
   uint64_t hang_up_base_ = 0;  // requests served when it was armed
   bool texts_replaced_ = false;

@@ -21,6 +21,8 @@ constexpr Switch kSwitches[] = {
     {"unsigned_replies", &Faults::unsigned_replies},
     {"control_bytes_in_texts", &Faults::control_bytes_in_texts},
     {"endless_talk", &Faults::endless_talk},
+    {"refuse_baud_rate_change", &Faults::refuse_baud_rate_change},
+    {"ignore_requests_after_baud_change", &Faults::ignore_requests_after_baud_change},
 };
 
 // Faults that take a count: every n-th reply, or after n requests.

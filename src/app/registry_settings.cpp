@@ -121,6 +121,15 @@ bool RegistrySettings::WritePortDevice(const std::string& port_name,
   return backend_.SetString("Ports/" + port_name, device_path);
 }
 
+bool RegistrySettings::ReadFastTransfers() const {
+  uint32_t fast = 0;
+  return backend_.GetInt("Settings/FastTransfers", &fast) && fast != 0;
+}
+
+bool RegistrySettings::WriteFastTransfers(bool fast) {
+  return backend_.SetInt("Settings/FastTransfers", fast ? 1 : 0);
+}
+
 std::string FolderOfPath(const std::string& path) {
   const size_t cut = path.find_last_of("/\\");
   return cut == std::string::npos ? "" : path.substr(0, cut);

@@ -67,6 +67,10 @@ class RegistrySettings {
   std::string ReadPortDevice(const std::string& port_name) const;
   bool WritePortDevice(const std::string& port_name, const std::string& device_path);
 
+  // "Settings/FastTransfers": long transfers run at the fastest rate; off when not stored.
+  bool ReadFastTransfers() const;
+  bool WriteFastTransfers(bool fast);
+
  private:
   SettingsBackend& backend_;
   int previous_shutdown_status_ = 0;

@@ -14,6 +14,11 @@ bool AskReadAll(const AskOperator& ask) {
   return ask({"Read all lut data from the camera ?", "Confirm", MessageIcon::Question});
 }
 
+bool ReadAllTables(LutTransferContext& io, LutBank& bank, const RunTransfer& run) {
+  const auto transfer = [&] { return ReadAllLutTables(io, bank); };
+  return run ? run(transfer) : transfer();
+}
+
 }  // namespace
 
 std::string LutDialogInitialName() {
@@ -28,9 +33,10 @@ LutMessage LutDialogErrorMessage(int return_code) {
   return {text, "Load Error", MessageIcon::Exclamation};
 }
 
-bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank, const AskOperator& ask) {
+bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank, const AskOperator& ask,
+                          const RunTransfer& run) {
   if (!AskReadAll(ask)) return true;
-  return ReadAllLutTables(io, bank);
+  return ReadAllTables(io, bank, run);
 }
 
 bool SaveLutFileConfirmed(const std::string& path, const LutBank& bank, ModelKind kind,
@@ -44,9 +50,10 @@ bool SaveLutFileConfirmed(const std::string& path, const LutBank& bank, ModelKin
   return WriteLutFile(path, bank, kind);
 }
 
-bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank, const AskOperator& ask) {
+bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank, const AskOperator& ask,
+                               const RunTransfer& run) {
   if (!AskReadAll(ask)) return false;
-  const bool read = ReadAllLutTables(io, bank);
+  const bool read = ReadAllTables(io, bank, run);
   // Lets the camera settle before the next command.
   io.clock.SleepUntilUs(io.clock.NowUs() + kAfterLoadAllPauseUs);
   return read;

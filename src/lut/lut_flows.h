@@ -31,12 +31,17 @@ struct LutMessage {
 // Puts a yes/no question to the operator; true for "Yes". The windows supply it.
 using AskOperator = std::function<bool(const LutMessage& question)>;
 
+// Runs a transfer of all tables and returns its result; the windows may wrap it (a faster line
+// while it runs). An empty one runs the transfer as it is.
+using RunTransfer = std::function<bool(const std::function<bool()>& transfer)>;
+
 // What a file dialog that ended neither with OK nor with Cancel reports.
 LutMessage LutDialogErrorMessage(int return_code);
 
 // "&Save LUT file", before its dialog: asks whether to read all tables from the camera first.
 // False when the operator said Yes and the read failed; no file may be written then.
-bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank, const AskOperator& ask);
+bool ReadTablesBeforeSave(LutTransferContext& io, LutBank& bank, const AskOperator& ask,
+                          const RunTransfer& run = {});
 
 // "&Save LUT file", after its dialog: an existing file is replaced only when the operator agrees.
 // True when the file was written.
@@ -45,6 +50,7 @@ bool SaveLutFileConfirmed(const std::string& path, const LutBank& bank, ModelKin
 
 // "&Load all LUT table": asks, then reads every table of the camera. True when the operator said
 // Yes and every read succeeded.
-bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank, const AskOperator& ask);
+bool LoadAllLutTablesConfirmed(LutTransferContext& io, LutBank& bank, const AskOperator& ask,
+                               const RunTransfer& run = {});
 
 }  // namespace ctrl

@@ -1,5 +1,6 @@
 #include "ui/communication_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,10 +10,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <string_view>
 
 #include "app/connection_settings.h"
+#include "app/registry_settings.h"
 #include "camera/user_sets.h"
 #include "transport/com_port_map.h"
 #include "transport/comm_channel.h"
@@ -51,6 +54,11 @@ QLabel* Picture(QStyle::StandardPixmap which, QWidget* parent) {
   return label;
 }
 
+QString Milliseconds(int64_t microseconds) {
+  return QString::number(static_cast<double>(microseconds) / 1000.0, 'f', 2) +
+         QStringLiteral(" ms");
+}
+
 }  // namespace
 
 CCommunicationDialog::CCommunicationDialog(CommunicationSetup setup, QWidget* parent)
@@ -65,6 +73,7 @@ CCommunicationDialog::CCommunicationDialog(CommunicationSetup setup, QWidget* pa
   layout->setContentsMargins(6, 6, 6, 2);
   layout->addWidget(BuildStatusGroup());
   layout->addWidget(BuildPortGroup());
+  layout->addWidget(BuildHealthGroup());
   layout->addWidget(BuildFilesGroup());
   layout->addWidget(BuildAreaRow());
   layout->addWidget(BuildMessageGroup(), 1);
@@ -77,6 +86,12 @@ CCommunicationDialog::CCommunicationDialog(CommunicationSetup setup, QWidget* pa
   connect(baud_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (!filling_ && index >= 0) OnBaudChosen(index);
   });
+  connect(fast_transfers_, &QCheckBox::toggled, this, [this](bool fast) {
+    if (setup_.settings != nullptr) setup_.settings->WriteFastTransfers(fast);
+  });
+  health_timer_ = new QTimer(this);
+  health_timer_->setInterval(kHealthRefreshMs);
+  connect(health_timer_, &QTimer::timeout, this, &CCommunicationDialog::RefreshHealth);
   connect(areas_, &QComboBox::currentIndexChanged, this, [this] { RefreshStoreEnabling(); });
   connect(write_file_, &QPushButton::clicked, this, [this] {
     if (setup_.save_all_data) setup_.save_all_data();
@@ -141,8 +156,103 @@ QWidget* CCommunicationDialog::BuildPortGroup() {
   grid->addWidget(ports_, 1, 1);
   grid->addWidget(auto_, 1, 2);
   grid->addWidget(serial_devices_, 1, 3);
+  fast_transfers_ = new QCheckBox(QStringLiteral("Fast transfers"), group);
+  fast_transfers_->setToolTip(
+      QStringLiteral("LUT tables, Reload and settings files run at the fastest rate the camera "
+                     "and the port share; the link returns to its rate afterwards."));
+  fast_transfers_->setChecked(setup_.settings != nullptr && setup_.settings->ReadFastTransfers());
+  grid->addWidget(fast_transfers_, 2, 0, 1, 4);
   grid->setColumnStretch(1, 1);
   return group;
+}
+
+QWidget* CCommunicationDialog::BuildHealthGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Link Health"), this);
+  auto* grid = new QGridLayout(group);
+  grid->setVerticalSpacing(2);
+  grid->setHorizontalSpacing(12);
+  struct Place {
+    HealthField field;
+    const char* label;
+    int row;
+    int column;
+    int span;  // value columns
+  };
+  constexpr Place kPlaces[] = {
+      {HealthField::kExchanges, "Exchanges", 0, 0, 1},
+      {HealthField::kTimeouts, "Time-outs", 0, 2, 1},
+      {HealthField::kRefused, "Refused", 1, 0, 1},
+      {HealthField::kLinesSkipped, "Stray lines skipped", 1, 2, 1},
+      {HealthField::kRate, "Rate", 2, 0, 3},
+      {HealthField::kRoundTrip, "Round trip", 3, 0, 3},
+      {HealthField::kBytes, "Bytes", 4, 0, 3},
+  };
+  for (const Place& place : kPlaces) {
+    auto* value = new QLabel(group);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(new QLabel(QString::fromLatin1(place.label), group), place.row, place.column);
+    grid->addWidget(value, place.row, place.column + 1, 1, place.span);
+    health_values_[static_cast<size_t>(place.field)] = value;
+  }
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  RefreshHealth();
+  return group;
+}
+
+void CCommunicationDialog::RefreshHealth() {
+  if (setup_.engine == nullptr) return;
+  const ctrl::LinkHealth& health = setup_.engine->health();
+  const auto show = [this](HealthField field, const QString& text) {
+    health_values_[static_cast<size_t>(field)]->setText(text);
+  };
+  show(HealthField::kExchanges, QString::number(health.exchanges));
+  show(HealthField::kTimeouts, QString::number(health.timeouts));
+  show(HealthField::kRefused, QString::number(health.refused));
+  show(HealthField::kLinesSkipped, QString::number(health.lines_skipped));
+  show(HealthField::kRoundTrip,
+       health.round_trip_count() == 0
+           ? QStringLiteral("none yet")
+           : QStringLiteral("median ") + Milliseconds(health.MedianRoundTripUs()) +
+                 QStringLiteral(", p99 ") + Milliseconds(health.P99RoundTripUs()));
+  show(HealthField::kBytes, QString::number(health.bytes_sent) + QStringLiteral(" sent, ") +
+                                QString::number(health.bytes_received) +
+                                QStringLiteral(" received"));
+  show(HealthField::kRate,
+       setup_.channel != nullptr
+           ? QString::number(setup_.channel->baud_rate()) + QStringLiteral(" baud")
+           : QStringLiteral("-"));
+}
+
+QString CCommunicationDialog::HealthText(HealthField field) const {
+  return health_values_[static_cast<size_t>(field)]->text();
+}
+
+void CCommunicationDialog::StartHealthRecord() {
+  if (setup_.engine != nullptr) setup_.engine->ResetHealth();
+  RefreshHealth();
+}
+
+void CCommunicationDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  RefreshHealth();
+  health_timer_->start();
+}
+
+void CCommunicationDialog::hideEvent(QHideEvent* event) {
+  health_timer_->stop();
+  QDialog::hideEvent(event);
+}
+
+bool CCommunicationDialog::fast_transfers() const {
+  return fast_transfers_->isChecked();
+}
+
+void CCommunicationDialog::ShowLineRate(int rate) {
+  filling_ = true;
+  baud_->setCurrentIndex(ctrl::BaudRateIndex(rate));
+  filling_ = false;
+  RefreshHealth();
 }
 
 QWidget* CCommunicationDialog::BuildFilesGroup() {
@@ -247,6 +357,8 @@ QWidget* CCommunicationDialog::Control(int id) const {
       return auto_;
     case kSerialDevicesButton:
       return serial_devices_;
+    case kFastTransfersCheck:
+      return fast_transfers_;
     default:
       return nullptr;
   }
@@ -306,12 +418,15 @@ void CCommunicationDialog::AppendMessage(const std::string& text) {
 }
 
 void CCommunicationDialog::OnPortChosen(int index) {
-  if (setup_.channel == nullptr || !setup_.channel->ReopenWithPortIndex(index)) return;
+  if (setup_.channel == nullptr) return;
+  StartHealthRecord();
+  if (!setup_.channel->ReopenWithPortIndex(index)) return;
   if (setup_.engine->CheckModel()) ReloadAfterModelCheck();
 }
 
 void CCommunicationDialog::OnBaudChosen(int index) {
   if (setup_.channel == nullptr) return;
+  StartHealthRecord();
   setup_.channel->ReopenWithBaudRate(ctrl::BaudRateOfIndex(index));
   if (setup_.engine->CheckModel()) ReloadAfterModelCheck();
 }

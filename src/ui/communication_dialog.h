@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <string>
 
@@ -10,10 +11,12 @@
 #include "ui/log_list.h"
 
 class CProgressBarDialog;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListView;
 class QPushButton;
+class QTimer;
 
 namespace ctrl {
 class CommChannel;
@@ -75,7 +78,20 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
     kClearMessagesButton = 1080,
     kAutoButton = 1088,
     kSerialDevicesButton = 1090,
+    kFastTransfersCheck = 1091,
   };
+  // The link health readouts, in the order they are shown.
+  enum class HealthField {
+    kExchanges,
+    kTimeouts,
+    kRefused,
+    kLinesSkipped,
+    kRoundTrip,
+    kBytes,
+    kRate,
+  };
+  static constexpr int kHealthFieldCount = 7;
+  static constexpr int kHealthRefreshMs = 1000;
 
   // Applies the previous-run check to the connection: after an abnormal end the COM port.
   explicit CCommunicationDialog(CommunicationSetup setup, QWidget* parent = nullptr);
@@ -92,6 +108,13 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
   void FillPortList();
   void OnPortChosen(int index);
   void OnBaudChosen(int index);
+  // Shows the rate the line now uses without reopening anything (the link followed the camera).
+  void ShowLineRate(int rate);
+  // "Fast transfers" is ticked: long operations raise the line's rate while they run.
+  bool fast_transfers() const;
+  // Shows the engine's link health now; a timer does it about once a second while shown.
+  void RefreshHealth();
+  QString HealthText(HealthField field) const;
   void GetArea();
   void LoadArea();
   void StoreArea();
@@ -99,6 +122,11 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
 
   QWidget* Control(int id) const;
   const ctrl::ui::LogListModel& messages() const { return messages_; }
+  QTimer* health_timer() const { return health_timer_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void ReloadAfterModelCheck();
@@ -107,6 +135,9 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
   QWidget* BuildFilesGroup();
   QWidget* BuildAreaRow();
   QWidget* BuildMessageGroup();
+  QWidget* BuildHealthGroup();
+  // The port is opened afresh: the link's record starts over.
+  void StartHealthRecord();
 
   CommunicationSetup setup_;
   ctrl::ui::LogListModel messages_{kMaxMessages};
@@ -118,6 +149,9 @@ class CCommunicationDialog final : public QDialog, public ctrl::OnlineStatusObse
   QComboBox* baud_ = nullptr;
   QPushButton* auto_ = nullptr;
   QPushButton* serial_devices_ = nullptr;
+  QCheckBox* fast_transfers_ = nullptr;
+  std::array<QLabel*, kHealthFieldCount> health_values_{};
+  QTimer* health_timer_ = nullptr;
   QPushButton* write_file_ = nullptr;
   QPushButton* read_file_ = nullptr;
   QLabel* area_text_ = nullptr;

@@ -89,7 +89,7 @@ bool LutWindows::WriteTable(int table_index) {
 
 bool LutWindows::LoadAllLutTables() {
   return WithProgressOwner(setup_.main_window, [&](LutTransferContext& io) {
-    return LoadAllLutTablesConfirmed(io, bank_, AskInBox);
+    return LoadAllLutTablesConfirmed(io, bank_, AskInBox, setup_.run_all_tables);
   });
 }
 
@@ -110,7 +110,7 @@ bool LutWindows::OpenLutFile(QWidget* owner) {
 
 bool LutWindows::SaveLutFile(QWidget* owner) {
   const bool read = WithProgressOwner(setup_.main_window, [&](LutTransferContext& io) {
-    return ReadTablesBeforeSave(io, bank_, AskInBox);
+    return ReadTablesBeforeSave(io, bank_, AskInBox, setup_.run_all_tables);
   });
   if (!read) return false;
   FileDialogs::Request request;

@@ -9,6 +9,7 @@
 #include "camera/command_engine.h"
 #include "camera/online_status.h"
 #include "lut/lut_editor.h"
+#include "lut/lut_flows.h"
 #include "lut/lut_transfer.h"
 #include "ui/file_dialogs.h"
 
@@ -27,6 +28,8 @@ struct LutWindowsSetup {
   // Owns the progress window outside the editors' own transfers and is disabled while all
   // tables are read.
   QWidget* main_window = nullptr;
+  // Wraps the transfers of all tables ("Load all", and the read before a save); none: as they are.
+  RunTransfer run_all_tables;
 };
 
 // The three LUT tables with their editor windows, the transfers the windows start and the LUT

@@ -20,10 +20,13 @@
 #include <optional>
 #include <utility>
 
+#include "app/channel_line_rate.h"
 #include "app/registry_settings.h"
 #include "camera/bulk_read.h"
 #include "camera/command_table.h"
+#include "camera/control_ids.h"
 #include "camera/identity.h"
+#include "camera/link_rate.h"
 #include "camera/notifier.h"
 #include "camera/user_sets.h"
 #include "ctrl_version.h"
@@ -124,6 +127,10 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   communication.com_port_map = setup_.com_port_map;
   communication.show_serial_devices = [this] { ShowSerialDevices(communication_); };
   communication_ = new CCommunicationDialog(std::move(communication), this);
+  if (setup_.channel != nullptr) {
+    line_rate_ = std::make_unique<ctrl::ChannelLineRate>(
+        *setup_.channel, [this](int rate) { communication_->ShowLineRate(rate); });
+  }
   ctrl::ui::LutWindowsSetup luts;
   luts.engine = setup_.engine;
   luts.clock = setup_.clock;
@@ -131,6 +138,7 @@ CCtrlToolDlg::CCtrlToolDlg(MainWindowSetup setup, QWidget* parent)
   luts.progress = &progress_;
   luts.file_dialogs = setup_.file_dialogs;
   luts.main_window = this;
+  luts.run_all_tables = [this](const std::function<bool()>& transfer) { return RunLong(transfer); };
   luts_ = std::make_unique<ctrl::ui::LutWindows>(luts);
   traffic_.to_messages = [this](const std::string& line) { communication_->AppendMessage(line); };
   traffic_.to_terminal = [this](const std::string& line) { terminal_->AppendTerminalLine(line); };
@@ -293,12 +301,14 @@ void CCtrlToolDlg::OnMenuCommand(int command_id) {
     case menu::kExit:
       reject();
       break;
-    case menu::kReload: {
-      int32_t ignored = 0;
-      setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
-      ReloadAllParameters();
+    case menu::kReload:
+      RunLong([this] {
+        int32_t ignored = 0;
+        setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
+        ReloadAllParameters();
+        return true;
+      });
       break;
-    }
     case menu::kOpenFile:
       OpenSettingsFile(this);
       break;
@@ -395,7 +405,14 @@ bool CCtrlToolDlg::OpenLinkAndIdentify() {
     ctrl::ShowExclamation("Failed to initialize!");
     return false;
   }
-  if (!setup_.engine->CheckModel()) return false;
+  // A camera an earlier run left at another rate is found there.
+  if (line_rate_) {
+    const ctrl::RateDetection detection = ctrl::DetectCameraRate(*setup_.engine, *line_rate_);
+    if (!detection.message.empty()) communication_->AppendMessage(detection.message);
+    if (!detection.answered) return false;
+  } else if (!setup_.engine->CheckModel()) {
+    return false;
+  }
   int32_t ignored = 0;
   setup_.engine->ReadCommand(ctrl::cmd::kUserSetArea, ignored, ctrl::kDefaultTimeoutMs);
   return true;
@@ -502,6 +519,33 @@ void CCtrlToolDlg::OpenLutEditor() {
   luts_->ShowEditors();
 }
 
+bool CCtrlToolDlg::FollowBaudRate(int32_t code) {
+  const int new_rate = ctrl::RateOfBaudRateCode(code);
+  if (!line_rate_ || new_rate == 0) return true;
+  std::string message;
+  const bool followed = ctrl::FollowCameraRate(*setup_.engine, *line_rate_, line_rate_->LineRate(),
+                                               new_rate, message);
+  if (!message.empty()) communication_->AppendMessage(message);
+  return followed;
+}
+
+bool CCtrlToolDlg::RunLong(const std::function<bool()>& operation) {
+  const bool fast = line_rate_ && communication_->fast_transfers();
+  const bool done = ctrl::RunLongOperation(
+      *setup_.engine, line_rate_.get(), fast, operation,
+      [this](const std::string& message) { communication_->AppendMessage(message); });
+  if (fast) ShowCameraBaudRate();
+  return done;
+}
+
+void CCtrlToolDlg::ShowCameraBaudRate() {
+  // A reload or file load inside the raised line read the raised rate; the camera is back.
+  if (!dispatcher_.RefreshControl(ctrl::control::kBaudRate)) return;
+  for (ctrl::ParameterRow& row : setup_.database->mutable_rows()) {
+    if (row.control_id == ctrl::control::kBaudRate) row.synchronised_value = row.current_value;
+  }
+}
+
 void CCtrlToolDlg::ShowTerminal() {
   terminal_->ShowTerminal();
 }
@@ -520,7 +564,7 @@ void CCtrlToolDlg::OpenSettingsFile(QWidget* owner) {
         *setup_.factory_mode, [this] { return dispatcher_.CcmSelectorIndex(); },
         &progress_,           &dispatcher_};
     progress_.set_owner(owner);
-    const bool loaded = ctrl::ReadCameraSettingFile(path, context);
+    const bool loaded = RunLong([&] { return ctrl::ReadCameraSettingFile(path, context); });
     progress_.set_owner(this);
     if (loaded) ShowDerivedValues();
     return loaded;

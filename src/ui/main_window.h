@@ -30,6 +30,7 @@ class CSerialDevicesDialog;
 class CTerminalDialog;
 
 namespace ctrl {
+class ChannelLineRate;
 class CommChannel;
 class ComPortMap;
 class RegistrySettings;
@@ -159,6 +160,11 @@ class CCtrlToolDlg final : public QDialog,
   void ShowTerminal() override;
   void OpenLutEditor() override;
   void CloseAfterReset() override;
+  bool FollowBaudRate(int32_t code) override;
+  // Runs a long operation, at the fastest rate when "Fast transfers" is ticked.
+  bool RunLong(const std::function<bool()>& operation);
+  // Reads the camera's Baud Rate into its control as the camera's value.
+  void ShowCameraBaudRate();
   void OnParameterChange(const ctrl::ui::ParameterChange& change) override;
   // Sends the undo or redo step's value and journals it as that action.
   void SendJournalStep(ctrl::JournalAction action);
@@ -228,6 +234,8 @@ class CCtrlToolDlg final : public QDialog,
   // is being sent.
   ctrl::JournalAction sending_ = ctrl::JournalAction::kChange;
   bool step_reported_ = false;
+  // The PC side's rate on the connection; none without a connection.
+  std::unique_ptr<ctrl::ChannelLineRate> line_rate_;
   // Last, so the editor windows go before everything they use.
   std::unique_ptr<ctrl::ui::LutWindows> luts_;
 };

@@ -314,12 +314,22 @@ bool PageDispatcher::WriteAndCommit(int control_id) {
   const int32_t requested = database_.GetDataValue(control_id);
   if (database_.WritePendingChanges(engine_) == 1) {
     database_.CommitAll();
+    if (database_.ToCmdId(control_id) == cmd::kBaudRate && before != requested) {
+      FollowBaudRate(control_id, requested);
+    }
     Report(control_id, before, requested, true);
     return true;
   }
   Rollback(control_id);
   Report(control_id, before, requested, false);
   return false;
+}
+
+void PageDispatcher::FollowBaudRate(int control_id, int32_t code) {
+  if (host_ == nullptr || host_->FollowBaudRate(code)) return;
+  // The line went back to its old rate. A camera that answers there says what it holds; from
+  // a silent one the control keeps the value it confirmed.
+  if (engine_.last_failure() == Command::Failure::kNone) RefreshAndConfirm(control_id);
 }
 
 void PageDispatcher::Report(int control_id, int32_t before, int32_t requested, bool confirmed) {

@@ -35,6 +35,12 @@ class DispatcherHost {
   virtual void OpenLutEditor() = 0;
   // The operator confirmed terminating with a camera reset: close without asking again.
   virtual void CloseAfterReset() = 0;
+  // The camera confirmed a new Baud Rate register code and answers at that rate from now on:
+  // the PC side follows. False when it could not (the line is back at its old rate then).
+  virtual bool FollowBaudRate(int32_t code) {
+    (void)code;
+    return true;
+  }
 };
 
 // One value sent through the change protocol, as the camera answered it.
@@ -107,6 +113,8 @@ class PageDispatcher final : public ControlSetter {
 
  private:
   bool WriteAndCommit(int control_id);
+  // After a confirmed Baud Rate change: the host moves the PC side along.
+  void FollowBaudRate(int control_id, int32_t code);
   void Rollback(int control_id);
   void Report(int control_id, int32_t before, int32_t requested, bool confirmed);
   void FollowUp(int control_id);

@@ -24,7 +24,15 @@ class RecordingHost final : public DispatcherHost {
   void ShowTerminal() override { ++terminal_shown; }
   void OpenLutEditor() override { ++lut_opened; }
   void CloseAfterReset() override { ++closed; }
+  bool FollowBaudRate(int32_t code) override {
+    follow_codes.push_back(code);
+    if (on_follow) on_follow();
+    return follows;
+  }
   int terminal_shown = 0;
+  std::vector<int32_t> follow_codes;
+  bool follows = true;
+  std::function<void()> on_follow;
   int lut_opened = 0;
   int closed = 0;
 };
@@ -251,6 +259,42 @@ TEST_F(DispatcherTest, UnansweredComboPutsThePreviousEntryBack) {
   Select(1698, 2);
   EXPECT_EQ(surface_.Selection(1698), 0);
   EXPECT_EQ(database_.GetDataValue(1698), 0x01080001);
+}
+
+// Catches: a Baud Rate change the PC side is not asked to follow, a follow asked for a change
+// the camera did not make, and a failed follow after which the control shows the requested rate
+// instead of what the camera, answering at the old rate, holds.
+TEST_F(DispatcherTest, ConfirmedBaudRateChangesAreFollowed) {
+  constexpr int kBaudCombo = 1748;
+  constexpr int32_t k9600 = 1;
+  constexpr int32_t k115200 = 16;
+  struct Case {
+    const char* name;
+    int index;     // chosen in the combo
+    bool follows;  // the host's answer
+    std::vector<int32_t> asked;
+    int32_t shown;  // the combo's value afterwards
+  };
+  const Case cases[] = {
+      {"followed", 1, true, {k115200}, k115200},
+      {"the rate it already has", 0, true, {}, k9600},
+      {"camera answers at the old rate", 1, false, {k115200}, k9600},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    channel_.registers[Reg(cmd::kBaudRate)] = k9600;
+    database_.SetDataValue(kBaudCombo, k9600);
+    database_.CommitAll();
+    dispatcher_.ShowValue(kBaudCombo, k9600);
+    host_.follow_codes.clear();
+    host_.follows = c.follows;
+    // A camera that took the write but still answers at the old rate.
+    host_.on_follow = [&] { channel_.registers[Reg(cmd::kBaudRate)] = k9600; };
+    Select(kBaudCombo, c.index);
+    EXPECT_EQ(host_.follow_codes, c.asked);
+    EXPECT_EQ(dispatcher_.ReadControlValue(kBaudCombo), c.shown);
+    EXPECT_EQ(database_.GetSynchronisedValue(kBaudCombo), c.shown);
+  }
 }
 
 TEST_F(DispatcherTest, CheckBoxesKeepTheOperatorsChoiceEvenWhenRefused) {
