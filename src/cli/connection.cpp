@@ -3,6 +3,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/channel_line_rate.h"
 #include "sim/model_kind.h"
 #include "transport/com_port_map.h"
 #include "transport/comm_channel.h"
@@ -28,7 +29,7 @@ bool IsComPortName(const std::string& text) {
 }
 #endif
 
-class TransportConnection final : public Connection, private LineRateControl {
+class TransportConnection final : public Connection {
  public:
   TransportConnection()
       : channel_(transports_.com_port, transports_.cl_serial_2000, transports_.cl_serial_2001,
@@ -88,19 +89,13 @@ class TransportConnection final : public Connection, private LineRateControl {
     return channel_;
   }
   LineRateControl* line_rate() override {
-    return this;
+    return &line_rate_;
   }
 
  private:
-  int LineRate() const override {
-    return channel_.baud_rate();
-  }
-  bool SetLineRate(int rate) override {
-    return channel_.ReopenWithBaudRate(rate);
-  }
-
   SystemTransports transports_;
   CommChannel channel_;
+  ChannelLineRate line_rate_{channel_};
 #ifndef _WIN32
   std::unique_ptr<sim::PtyCameraServer> server_;
 #endif
