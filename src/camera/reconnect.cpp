@@ -26,6 +26,10 @@ void ReconnectSchedule::Failed() {
   pause_us_ = std::min(pause_us_ * 2, kLongestPauseUs);
 }
 
+void ReconnectSchedule::AttemptNow() {
+  if (active_) due_us_ = clock_.NowUs();
+}
+
 int64_t ReconnectSchedule::UsUntilDue() const {
   if (!active_) return -1;
   return std::max<int64_t>(0, due_us_ - clock_.NowUs());

@@ -27,6 +27,9 @@ class ReconnectSchedule {
   void Stop();
   // An attempt failed: the next one is due after the current pause, and the pause doubles.
   void Failed();
+  // A sign that the camera may be back (its device has reappeared): an attempt is due now;
+  // the pauses after a failure go on from where they were.
+  void AttemptNow();
 
   bool active() const { return active_; }
   // Running and its time has come.

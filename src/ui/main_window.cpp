@@ -32,6 +32,7 @@
 #include "ctrl_version.h"
 #include "files/camera_settings_file.h"
 #include "files/settings_diff.h"
+#include "transport/com_port_map.h"
 #include "transport/comm_channel.h"
 #include "ui/area_select_dialog.h"
 #include "ui/communication_dialog.h"
@@ -53,6 +54,8 @@ namespace {
 constexpr int kIdleTimerMs = 25;
 // How soon a reconnect attempt that found the window busy looks again.
 constexpr int kBusyReconnectRetryMs = 250;
+// While the line is away, how often the window looks whether its device has come back.
+constexpr int kDevicePollMs = 100;
 constexpr char kFactoryCode[] = "QVZ";
 
 namespace menu {
@@ -901,6 +904,7 @@ void CCtrlToolDlg::CheckLine() {
   line_lost_ = true;
   reopen_failure_.clear();
   shown_before_loss_ = ctrl::ShownValues(*setup_.database);
+  device_present_ = DevicePresent();
   status_strip_->SetLineLost(true);
   if (!AutoReconnect()) {
     communication_->AppendMessage("The camera's line went away. Choose " + PortText() +
@@ -917,7 +921,25 @@ void CCtrlToolDlg::CheckLine() {
 void CCtrlToolDlg::ArmReconnectTimer() {
   const int64_t wait_us = reconnect_.UsUntilDue();
   if (wait_us < 0) return;
-  reconnect_timer_->start(static_cast<int>((wait_us + 999) / 1000));
+  int wait_ms = static_cast<int>((wait_us + 999) / 1000);
+  // A device that can come back (a USB adapter, a restarted simulator's link) is looked for
+  // between the attempts, so its return is met at once rather than at the next pause's end.
+  if (!DevicePath().isEmpty()) wait_ms = std::min(wait_ms, kDevicePollMs);
+  reconnect_timer_->start(wait_ms);
+}
+
+QString CCtrlToolDlg::DevicePath() const {
+  if (setup_.channel == nullptr || setup_.com_port_map == nullptr ||
+      setup_.channel->port_category() != ctrl::PortCategory::kComPort) {
+    return {};
+  }
+  return QString::fromStdString(setup_.com_port_map->DevicePath(
+      setup_.channel->PortName(setup_.channel->CurrentPortIndex())));
+}
+
+bool CCtrlToolDlg::DevicePresent() const {
+  const QString path = DevicePath();
+  return !path.isEmpty() && QFileInfo::exists(path);
 }
 
 bool CCtrlToolDlg::ReopenAndIdentify() {
@@ -945,6 +967,9 @@ void CCtrlToolDlg::ReconnectTick() {
     reconnect_timer_->start(kBusyReconnectRetryMs);
     return;
   }
+  const bool present = DevicePresent();
+  if (present && !device_present_) reconnect_.AttemptNow();
+  device_present_ = present;
   if (!reconnect_.Due()) {
     ArmReconnectTimer();
     return;

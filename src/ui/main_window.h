@@ -184,6 +184,9 @@ class CCtrlToolDlg final : public QDialog,
   bool AutoReconnect() const;
   void SetAutoReconnect(bool on);
   void ArmReconnectTimer();
+  // The device the current COM port opens; empty for the library ports.
+  QString DevicePath() const;
+  bool DevicePresent() const;
   // Reopens the port and checks the model, keeping the reports of a failure out of boxes.
   bool ReopenAndIdentify();
   std::string PortText() const;
@@ -202,6 +205,8 @@ class CCtrlToolDlg final : public QDialog,
   ctrl::ui::PageDispatcher dispatcher_;
   CProgressBarDialog progress_;
   ctrl::ReconnectSchedule reconnect_;
+  // Whether the port's device existed when last looked at while the line was away.
+  bool device_present_ = false;
   QMenuBar* menu_bar_;
   QTabWidget* tabs_;
   ctrl::ui::StatusStrip* status_strip_;

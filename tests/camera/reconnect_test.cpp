@@ -44,6 +44,16 @@ TEST(ReconnectSchedule, PausesDoubleToTheirCeilingAndStartShortAgain) {
   EXPECT_FALSE(schedule.Due());
   schedule.Start();
   EXPECT_EQ(PausesOfFailures(schedule, clock, 3), (std::vector<int64_t>{500, 1000, 2000}));
+  // The device came back in the middle of a pause: an attempt is due now, and a failure goes
+  // on with the pause where it stood; a stopped schedule takes no such sign.
+  schedule.Failed();
+  clock.AdvanceUs(1000);
+  schedule.AttemptNow();
+  EXPECT_TRUE(schedule.Due());
+  EXPECT_EQ(PausesOfFailures(schedule, clock, 1), std::vector<int64_t>{5000});
+  schedule.Stop();
+  schedule.AttemptNow();
+  EXPECT_FALSE(schedule.Due());
 }
 
 TEST(ChangedParameters, NamesWhatDiffersInTheOperatorsTerms) {

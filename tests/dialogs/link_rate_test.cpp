@@ -269,7 +269,9 @@ class LinkRateTest : public QObject {
     s.window->menu_action(menu)->trigger();
     s.traffic.on_line = nullptr;
 
-    QVERIFY(reads > silent_from_read);
+    // The camera's server answers on its own thread: the read that switches the silence on may
+    // still be answered, and the silent attempts then fall on the next index write instead.
+    QVERIFY(reads >= silent_from_read);
     // The silent stretch outlasted a LUT access: the transfer failed.
     QCOMPARE(s.engine->health().timeouts >= uint64_t{ctrl::kLutAccessAttempts},
              silent_from_read > 0);

@@ -46,6 +46,7 @@ struct ReconnectSession {
     setup.factory_mode = &state.factory_mode();
     setup.channel = &state.channel();
     setup.settings = &state.settings();
+    setup.com_port_map = &state.transports().com_port.port_map();
     window = std::make_unique<CCtrlToolDlg>(setup);
     window->show();
     window->Initialise();
@@ -153,7 +154,8 @@ class ReconnectTest : public QObject {
 
     const uint32_t restarted_exposure = shown_exposure + 8;
     QVERIFY2(s.Restart(restarted_exposure), s.server->error().c_str());
-    s.window_clock.AdvanceUs(1'000'000);
+    // Its device is back in the middle of a pause: the next look tries at once.
+    if (auto_reconnect) QVERIFY(s.window->reconnect_schedule().UsUntilDue() > 0);
     s.window->ReconnectTick();
     if (!auto_reconnect) {
       // Switched off: nothing is reopened until the operator switches it on.
