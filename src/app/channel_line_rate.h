@@ -22,6 +22,9 @@ class ChannelLineRate final : public LineRateControl {
       : channel_(channel), rate_changed_(std::move(rate_changed)) {}
 
   int LineRate() const override { return channel_.baud_rate(); }
+  // What the open port takes: a Camera Link library's own list, so no rate it refuses (with its
+  // message box) is ever tried.
+  std::vector<int> SupportedRates() const override { return channel_.SupportedBaudRates(); }
   bool SetLineRate(int rate) override;
 
  private:

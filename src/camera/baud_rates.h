@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace ctrl {
 
@@ -37,6 +38,13 @@ constexpr int BaudRateIndex(int rate) {
 constexpr int BaudRateOfIndex(int index) {
   return index >= 0 && index < static_cast<int>(kBaudRates.size()) ? kBaudRates[index].rate
                                                                    : kDefaultBaudRate;
+}
+
+// Every rate of the table, slowest first.
+inline std::vector<int> AllBaudRates() {
+  std::vector<int> rates;
+  for (const BaudRateFacts& facts : kBaudRates) rates.push_back(facts.rate);
+  return rates;
 }
 
 constexpr bool IsSupportedBaudRate(int rate) {

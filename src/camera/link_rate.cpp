@@ -17,9 +17,7 @@ bool Supports(const LineRateControl& line, int rate) {
 }  // namespace
 
 std::vector<int> LineRateControl::SupportedRates() const {
-  std::vector<int> rates;
-  for (const BaudRateFacts& facts : kBaudRates) rates.push_back(facts.rate);
-  return rates;
+  return AllBaudRates();
 }
 
 RateDetection DetectCameraRate(Command& engine, LineRateControl& line, bool report_unsupported) {

@@ -315,6 +315,21 @@ bool ClSerialManagerTransport<Tag>::SetBaudRate(int baud_rate) {
   return false;
 }
 
+template <typename Tag>
+std::vector<int> ClSerialManagerTransport<Tag>::SupportedBaudRates() const {
+  void* const reference = this->reference_;
+  if (reference == nullptr || get_supported_baud_rates_ == nullptr) {
+    return ClSerialPort::SupportedBaudRates();
+  }
+  CountSlot mask(0);
+  std::vector<int> rates;
+  if (get_supported_baud_rates_(reference, mask.get()) != 0) return rates;
+  for (const BaudRateFacts& facts : kBaudRates) {
+    if ((mask.value() & clser::BaudRateCode(facts.rate)) != 0) rates.push_back(facts.rate);
+  }
+  return rates;
+}
+
 template class ClSerialManagerTransport<clser::VendorTag>;
 template class ClSerialManagerTransport<clser::AllSerialTag>;
 

@@ -81,6 +81,7 @@ class ClSerial2000Transport final : public ClSerialLibraryTransport<clser::Vendo
   bool Open(int port_index) override;
   // Only 9600 is possible; any other rate reports "Selected baud rate is not supported.".
   bool SetBaudRate(int baud_rate) override;
+  std::vector<int> SupportedBaudRates() const override { return {9600}; }
 
  private:
   std::string configured_folder_;
@@ -103,6 +104,8 @@ class ClSerialManagerTransport : public ClSerialLibraryTransport<Tag> {
   bool Open(int port_index) override;
   // Sets the rate when the library lists it as supported; otherwise reports the refusal.
   bool SetBaudRate(int baud_rate) override;
+  // The rates in the open port's clGetSupportedBaudRates mask.
+  std::vector<int> SupportedBaudRates() const override;
 
  private:
   using Api = clser::EntryPoints<Tag>;

@@ -55,6 +55,13 @@ bool CommChannel::ReopenCurrent() {
   return opened;
 }
 
+std::vector<int> CommChannel::SupportedBaudRates() const {
+  const auto row = RowOf(choice_.category);
+  if (!row) return {};
+  if (choice_.category == PortCategory::kComPort) return AllBaudRates();
+  return cl_serial_ports_[*row]->SupportedBaudRates();
+}
+
 void CommChannel::Close() {
   SerialTransport* transport = TransportOf(choice_.category);
   if (transport != nullptr) transport->Close();

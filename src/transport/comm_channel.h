@@ -48,6 +48,9 @@ class CommChannel final : public ByteChannel {
   int PortCount();
   // "ERROR" for unknown categories.
   std::string PortName(int index) const;
+  // The rates the current category's port takes: every rate of the table for the COM port,
+  // the library's own list for a Camera Link port; none for unknown categories.
+  std::vector<int> SupportedBaudRates() const;
 
   // Closes the current transport, stores category and baud rate (even when the rest fails)
   // and opens the port. For Camera Link the rate is set after a successful open; when only

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "camera/baud_rates.h"
 
 namespace ctrl {
 
@@ -47,6 +50,9 @@ class ClSerialPort : public SerialTransport {
   virtual bool Open(int port_index) = 0;
   // Shows the refusal message itself when the rate is not supported.
   virtual bool SetBaudRate(int baud_rate) = 0;
+  // The rates of the family's table this port takes, slowest first; all of them while no port
+  // is open (nothing tells otherwise yet).
+  virtual std::vector<int> SupportedBaudRates() const { return AllBaudRates(); }
 };
 
 }  // namespace ctrl

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/channel_line_rate.h"
+#include "camera/command_engine.h"
+#include "camera/link_rate.h"
 #include "camera_exchange.h"
 #include "support/recording_notifier.h"
 #include "transport/comm_channel.h"
@@ -243,6 +246,55 @@ TEST_F(ClSerialTest, Spec2001RateChangeReachesTheGrabber) {
             test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName));
   // The camera outlives the test within this process: put it back to 9600.
   EXPECT_NE(Ask("wr 0x00010004 1\r\n"), "");
+}
+
+// The rates a port offers are the library's own: a rate the library refuses is never tried by
+// the rate detection or --fast (each try would put up the library's refusal box).
+TEST_F(ClSerialTest, EachCategoryOffersTheRatesItsLibraryTakes) {
+  struct Case {
+    PortCategory category;
+    std::vector<int> open_rates;
+  };
+  const Case cases[] = {
+      {PortCategory::kClSerial2000, {9600}},
+      {PortCategory::kClSerial2001, {9600, 115200}},  // the test's mask: 0x11
+      {PortCategory::kClSerialV11, {9600, 115200}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.category));
+    channel_.set_port_category(c.category);
+    ASSERT_GT(channel_.PortCount(), 0);
+    ASSERT_TRUE(channel_.Open(c.category, 9600, 0));
+    EXPECT_EQ(channel_.SupportedBaudRates(), c.open_rates);
+    channel_.Close();
+  }
+  channel_.set_port_category(PortCategory::kComPort);
+  EXPECT_EQ(channel_.SupportedBaudRates(), (std::vector<int>{9600, 115200, 460800}));
+  EXPECT_TRUE(notifier_.messages.empty());
+}
+
+// --fast over a library port goes to the fastest rate the library takes, and back, without a
+// single refusal box; the camera answers at both ends.
+TEST_F(ClSerialTest, FastLinkOverALibraryPortStaysWithinItsRates) {
+  channel_.set_port_category(PortCategory::kClSerial2001);
+  ASSERT_EQ(channel_.PortCount(), 2);
+  ASSERT_TRUE(channel_.Open(PortCategory::kClSerial2001, 9600, 0));
+  CommandTable table;
+  OnlineStatusPublisher status;
+  Command engine(channel_, DefaultClock(), table, status);
+  ChannelLineRate line(channel_);
+  std::string message;
+  {
+    FastLink fast(engine, line);
+    ASSERT_TRUE(fast.Raise(message)) << message;
+    EXPECT_EQ(channel_.baud_rate(), 115200);
+    EXPECT_TRUE(engine.CheckModel(false));
+    ASSERT_TRUE(fast.Restore(message)) << message;
+  }
+  EXPECT_EQ(channel_.baud_rate(), 9600);
+  EXPECT_EQ(Ask(test::kReadModelName),
+            test::FreshCameraReply(kPortsOfSim[0], test::kReadModelName));
+  EXPECT_TRUE(notifier_.messages.empty()) << notifier_.Texts().front();
 }
 
 // ---------------------------------------------------------------------------------------
