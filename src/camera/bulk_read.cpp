@@ -2,6 +2,16 @@
 
 namespace ctrl {
 
+CcmSelectorIndex CcmSelectorOf(const ParameterDatabase& database) {
+  return [&database] {
+    for (const auto& row : database.rows()) {
+      if (row.command_id == cmd::kCcmSelector) return row.current_value;
+    }
+    return -1;
+  };
+}
+
+
 BulkReadResult ReadAllParameters(Command& engine, ParameterDatabase& database, int factory_mode,
                                  const CcmSelectorIndex& ccm_selector_index, Progress& progress) {
   BulkReadResult result;

@@ -13,6 +13,9 @@ namespace ctrl {
 // matrix coefficients are readable; -1 for no selection.
 using CcmSelectorIndex = std::function<int()>;
 
+// The CCM selector as the database last read it.
+CcmSelectorIndex CcmSelectorOf(const ParameterDatabase& database);
+
 struct BulkReadResult {
   int read = 0;                // rows the camera answered
   int failed = 0;              // rows that kept their previous value

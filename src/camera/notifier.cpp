@@ -26,12 +26,18 @@ StderrNotifier& FallbackNotifier() {
 }
 
 Notifier* installed = nullptr;
+thread_local Notifier* installed_for_thread = nullptr;
 
 }  // namespace
 
-Notifier& CurrentNotifier() { return installed != nullptr ? *installed : FallbackNotifier(); }
+Notifier& CurrentNotifier() {
+  if (installed_for_thread != nullptr) return *installed_for_thread;
+  return installed != nullptr ? *installed : FallbackNotifier();
+}
 
 void InstallNotifier(Notifier* notifier) { installed = notifier; }
+
+void InstallThreadNotifier(Notifier* notifier) { installed_for_thread = notifier; }
 
 void ShowExclamation(const std::string& text, const std::string& caption) {
   CurrentNotifier().ShowMessage(text, caption, MessageIcon::Exclamation);

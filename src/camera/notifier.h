@@ -23,6 +23,10 @@ Notifier& CurrentNotifier();
 // Installs a notifier (nullptr restores the stderr default). The caller keeps ownership and
 // must uninstall it before destroying it.
 void InstallNotifier(Notifier* notifier);
+// Installs a notifier for the calling thread only, ahead of the process's one: a program that
+// serves several cameras from their own threads gets each camera's messages apart. nullptr
+// removes it.
+void InstallThreadNotifier(Notifier* notifier);
 
 // Shorthand for the exclamation message box with an empty caption, the most common report.
 void ShowExclamation(const std::string& text, const std::string& caption = "");

@@ -210,6 +210,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::vector<Subcommand> subcommands = AddScriptSubcommands(app);
   subcommands.push_back(AddTerminal(app));
   subcommands.push_back(AddShell(app));
+#ifdef CTRL_HAVE_FLEET
+  subcommands.push_back(AddFleet(app));
+#endif
   subcommands.push_back(AddCompletion(app));
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -3,12 +3,8 @@
 #include <memory>
 #include <ostream>
 
-#include "app/channel_line_rate.h"
+#include "app/port_link.h"
 #include "sim/model_kind.h"
-#include "transport/com_port_map.h"
-#include "transport/comm_channel.h"
-#include "transport/connection_facts.h"
-#include "transport/system_transports.h"
 
 #ifdef _WIN32
 #include "camera/clock.h"
@@ -22,35 +18,19 @@
 namespace ctrl::cli {
 namespace {
 
-#ifdef _WIN32
-bool IsComPortName(const std::string& text) {
-  if (text.size() < 4 || text.compare(0, 3, "COM") != 0) return false;
-  return text.find_first_not_of("0123456789", 3) == std::string::npos;
-}
-#endif
-
 class TransportConnection final : public Connection {
  public:
-  TransportConnection()
-      : channel_(transports_.com_port, transports_.cl_serial_2000, transports_.cl_serial_2001,
-                 transports_.cl_serial_v11) {}
   ~TransportConnection() override {
     // The port closes before the simulated camera behind it goes away.
-    channel_.Close();
+    link_.Close();
 #ifndef _WIN32
     if (server_) server_->Stop();
 #endif
   }
 
   bool Open(const ConnectionOptions& options, std::ostream& err) {
-    const PortCategory category = options.category;
-    std::string device = options.device;
-#ifdef _WIN32
-    // "--device COM5": the port by its Windows name.
-    if (category == PortCategory::kComPort && IsComPortName(device)) {
-      device = "\\\\.\\" + device;  // "COM10" and above open only in this form.
-    }
-#else
+    PortChoice choice{options.category, options.device, options.port_index, options.baud_rate};
+#ifndef _WIN32
     if (options.simulate) {
       sim::PtyCameraServer::Options sim_options;
       sim_options.model = options.model;
@@ -61,41 +41,17 @@ class TransportConnection final : public Connection {
         err << "The simulated camera could not start: " << server_->error() << '\n';
         return false;
       }
-      device = server_->slave_path();
+      choice.device = server_->slave_path();
     }
 #endif
-    if (category == PortCategory::kComPort && !device.empty()) {
-      transports_.com_port.port_map().Set(ComPortName(options.port_index), device);
-    }
-    if (category != PortCategory::kComPort) {
-      // The library transports open by position in their last enumeration.
-      channel_.set_port_category(category);
-      int count = channel_.PortCount();
-      if (options.port_index >= count) {
-        err << "Port " << options.port_index << " does not exist in this category (" << count
-            << (count == 1 ? " port" : " ports") << "). Run the ports command to list them.\n";
-        return false;
-      }
-    }
-    if (!channel_.Open(category, options.baud_rate, options.port_index)) {
-      // A COM port has already said which device failed and why.
-      if (category != PortCategory::kComPort) err << "Failed to initialize!\n";
-      return false;
-    }
-    return true;
+    return link_.Open(choice, err);
   }
 
-  ByteChannel& channel() override {
-    return channel_;
-  }
-  LineRateControl* line_rate() override {
-    return &line_rate_;
-  }
+  ByteChannel& channel() override { return link_.channel(); }
+  LineRateControl* line_rate() override { return &link_.line_rate(); }
 
  private:
-  SystemTransports transports_;
-  CommChannel channel_;
-  ChannelLineRate line_rate_{channel_};
+  PortLink link_;
 #ifndef _WIN32
   std::unique_ptr<sim::PtyCameraServer> server_;
 #endif

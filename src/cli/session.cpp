@@ -291,13 +291,6 @@ bool Session::ProgressOnTerminal() const {
   return isatty(STDERR_FILENO) != 0;
 }
 
-CcmSelectorIndex CcmFromDatabase(const ParameterDatabase& db) {
-  return [&db] {
-    for (const auto& row : db.rows()) {
-      if (row.command_id == cmd::kCcmSelector) return row.current_value;
-    }
-    return -1;
-  };
-}
+CcmSelectorIndex CcmFromDatabase(const ParameterDatabase& db) { return CcmSelectorOf(db); }
 
 }  // namespace ctrl::cli

@@ -47,6 +47,11 @@ Subcommand AddPorts(CLI::App& app);
 Subcommand AddLut(CLI::App& app);
 Subcommand AddTerminal(CLI::App& app);
 
+#ifdef CTRL_HAVE_FLEET
+// The cameras of every station through an MQTT broker (fleet_command.cpp).
+Subcommand AddFleet(CLI::App& app);
+#endif
+
 // The shell completion script, from the parser's own definitions (completion.cpp).
 Subcommand AddCompletion(CLI::App& app);
 

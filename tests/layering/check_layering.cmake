@@ -3,7 +3,8 @@
 # LINK_GRAPH, written when the build is configured). Run as
 #   cmake -DSOURCE_DIR=<project> [-DLINK_GRAPH=<file>] -P check_layering.cmake
 #
-# The layers, bottom up: camera; transport, files, lut; app; ui and cli. The simulated camera
+# The layers, bottom up: camera; transport, files, lut; app; ui, cli and agent. The fleet's
+# MQTT client and messages (fleet) stand alone; cli and agent use them. The simulated camera
 # (sim/) stands beside them and uses camera only; only the programs (ui, cli) start it.
 # A layer may always use itself.
 set(uses_camera "")
@@ -11,10 +12,12 @@ set(uses_transport camera)
 set(uses_files camera)
 set(uses_lut camera files)
 set(uses_app camera transport files lut)
+set(uses_fleet "")
 set(uses_ui camera transport files lut app sim)
-set(uses_cli camera transport files lut app sim)
+set(uses_cli camera transport files lut app sim fleet)
+set(uses_agent camera transport files lut app sim fleet)
 set(uses_sim camera)
-set(layers camera transport files lut app ui cli sim)
+set(layers camera transport files lut app fleet ui cli agent sim)
 
 # Single headers one folder may use outside its layer's rule, as "<folder>:<include>". The
 # pseudo-terminal camera closes its descriptors with the header-only UniqueFd (no link to
@@ -25,7 +28,7 @@ set(allowed_headers "sim/pty:transport/unique_fd.h")
 set(generated_headers ctrl_version.h)
 
 # Layers without any toolkit: no Qt header may appear in them.
-set(toolkit_free camera transport files lut sim)
+set(toolkit_free camera transport files lut sim fleet agent)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")

@@ -1,9 +1,9 @@
-#include "cli/arguments.h"
+#include "camera/number_parse.h"
 
 #include <charconv>
 #include <limits>
 
-namespace ctrl::cli {
+namespace ctrl {
 
 bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value) {
   bool negative = false;
@@ -51,4 +51,4 @@ bool ParseRegisterAddress(std::string_view text, uint32_t& address) {
   return true;
 }
 
-}  // namespace ctrl::cli
+}  // namespace ctrl
