@@ -355,6 +355,8 @@ void CameraWorker::Execute(const Json& request) {
     for (auto& [key, value] : body.items()) reply[key] = value;
     const std::vector<std::string> messages = camera_->notifier.Take();
     if (!messages.empty()) reply["messages"] = messages;
+    // The camera's exchanges so far: what an operation cost, and proof of what it did not.
+    reply["camera_exchanges"] = camera_->engine->exchanges();
     changed = MayChangeParameters(request);
   }
   const std::string payload = fleet::MessageText(reply);

@@ -202,16 +202,17 @@ bool MqttClient::Start(const BrokerOptions& options, std::string& error) {
       return false;
     }
   }
-  const int rc = mosquitto_connect_async(handle_, options.host.c_str(), options.port,
-                                         options.keepalive_seconds);
-  if (rc != MOSQ_ERR_SUCCESS) {
-    // Not fatal: the network thread keeps trying (the broker may start later).
-    std::lock_guard lock(mutex_);
-    last_error_ = ErrorText(rc);
-  }
+  // The network thread first: it then keeps trying a broker that is not there yet, the first
+  // attempt included.
   if (mosquitto_loop_start(handle_) != MOSQ_ERR_SUCCESS) {
     error = "The MQTT client's network thread could not start.";
     return false;
+  }
+  const int rc = mosquitto_connect_async(handle_, options.host.c_str(), options.port,
+                                         options.keepalive_seconds);
+  if (rc != MOSQ_ERR_SUCCESS) {
+    std::lock_guard lock(mutex_);
+    last_error_ = ErrorText(rc);
   }
   started_ = true;
   return true;
