@@ -59,11 +59,19 @@ if(UNIX AND TARGET ctrltool)
     COMMENT "The guide's pictures, from ctrltool --simulate --screenshot" VERBATIM)
 endif()
 
+# The fleet agent's service, started by systemd, and an example of its settings.
+if(TARGET ctrltool-agent)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/ctrltool-agent.service
+          DESTINATION lib/systemd/system COMPONENT applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/agent.toml
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT applications)
+endif()
+
 # Man pages: scdoc sources with the version and paths filled in, turned into roff and packed.
 find_program(CTRL_SCDOC scdoc)
 if(UNIX AND CTRL_SCDOC)
   set(CTRL_MAN_PAGES)
-  foreach(program ctrltool ctrltool-cli camsim)
+  foreach(program ctrltool ctrltool-cli ctrltool-agent camsim)
     if(NOT TARGET ${program})
       continue()
     endif()
@@ -133,8 +141,9 @@ else()
   set(CPACK_DEBIAN_APPLICATIONS_DESCRIPTION
       "${CTRL_PACKAGE_SUMMARY}
 The operator's window (ctrltool), the command-line tool for scripts and production lines
-(ctrltool-cli) and a simulated camera on a pseudo-terminal (camsim). The cameras are reached
-through a COM port or a frame grabber's Camera Link serial library.
+(ctrltool-cli), the fleet agent that serves a PC's cameras on an MQTT broker (ctrltool-agent,
+with its systemd unit) and a simulated camera on a pseudo-terminal (camsim). The cameras are
+reached through a COM port or a frame grabber's Camera Link serial library.
 .
 Serial devices belong to the group dialout: the user must be a member to open a COM port.")
   set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME ctrltool-simulator)
