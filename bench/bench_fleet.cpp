@@ -80,6 +80,7 @@ struct Counter {
     std::string error;
     client.Start(options, error);
   }
+  ~Counter() { client.Stop(); }
   ctrl::fleet::MqttClient client;
   std::atomic<uint64_t> messages{0};
   std::atomic<uint64_t> online_states{0};

@@ -6,11 +6,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -26,8 +28,6 @@
 #include "cli/cli.h"
 #include "fleet/fleet_protocol.h"
 #include "fleet/mqtt_client.h"
-
-extern char** environ;
 
 namespace ctrl {
 namespace {
@@ -47,14 +47,25 @@ int FreePort() {
   return ntohs(address.sin_port);
 }
 
-// A child process; killed (SIGKILL unless stopped before) when the object goes.
+// A child process, its output in `log`; killed (SIGKILL unless stopped before) when the object
+// goes, and by the kernel when this process dies first, so a crashed test leaves nothing behind
+// to hold CTest's output open.
 class Process {
  public:
-  explicit Process(std::vector<std::string> args) {
+  Process(std::vector<std::string> args, const std::string& log) {
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ), 0) << args[0];
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      dup2(out, STDOUT_FILENO);
+      dup2(out, STDERR_FILENO);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    EXPECT_GT(pid_, 0) << args[0];
   }
   ~Process() { Kill(SIGKILL); }
   void Kill(int signal_number) {
@@ -88,6 +99,8 @@ class Watcher {
     std::string error;
     EXPECT_TRUE(client_.Start(options, error)) << error;
   }
+  // The network thread ends before what its handler writes to goes.
+  ~Watcher() { client_.Stop(); }
 
   // Waits until `done` holds over the messages so far; false only at the hang bound.
   bool WaitFor(const std::function<bool(const std::vector<fleet::MqttMessage>&)>& done) {
@@ -165,8 +178,12 @@ class FleetTest : public ::testing::Test {
 
   void StartBroker() {
     const std::string config = folder_ + "/mosquitto.conf";
-    std::ofstream(config) << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\n";
-    broker_ = std::make_unique<Process>(std::vector<std::string>{CTRL_MOSQUITTO, "-c", config});
+    // As root the broker would switch to its own user, and the kernel would no longer end it
+    // with this process.
+    std::ofstream(config) << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\n"
+                          << (geteuid() == 0 ? "user root\n" : "");
+    broker_ = std::make_unique<Process>(std::vector<std::string>{CTRL_MOSQUITTO, "-c", config},
+                                        folder_ + "/mosquitto.log");
   }
 
   std::string Url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
@@ -183,7 +200,7 @@ class FleetTest : public ::testing::Test {
       args.push_back(camera);
     }
     args.insert(args.end(), extra.begin(), extra.end());
-    auto agent = std::make_unique<Process>(args);
+    auto agent = std::make_unique<Process>(args, folder_ + "/agent-" + station + ".log");
     for (const auto& camera : cameras) {
       EXPECT_TRUE(watcher_->WaitState(station, camera.substr(0, camera.find('=')), true));
     }
@@ -304,6 +321,64 @@ TEST_F(FleetTest, BadRequestsRetriesAndAFullQueueNeverReachTheCamera) {
   const Json again = watcher_->Request("st1", "mono", get, "r2");
   EXPECT_EQ(once, again);
   EXPECT_EQ(exchanges("probe-3"), before + 1 + 1 + 1) << "the retried request ran twice";
+}
+
+// Every operation the agent offers, on a colour camera over the broker; what one gives back is
+// what the next one takes (a saved file is loaded and compared, a LUT read is written back).
+TEST_F(FleetTest, EveryOperationRunsOnItsCamera) {
+  auto agent = StartAgent("st1", {"colour=sim:QX-4096TR-PCL"});
+  Json saved, lut;
+  struct Step {
+    std::function<Json()> request;
+    const char* expect_key;  // present in a successful reply
+  };
+  int n = 0;
+  const Step steps[] = {
+      {[] { return Json{{"op", "dump"}}; }, "params"},
+      {[] { return Json{{"op", "set"}, {"feature", "Exposure Time"}, {"value", 4400}}; }, "text"},
+      {[] { return Json{{"op", "save-settings"}}; }, "content"},
+      {[&] { return Json{{"op", "load-settings"}, {"content", saved["content"]}}; }, "accepted"},
+      {[&] { return Json{{"op", "diff"}, {"content", saved["content"]}}; }, "same"},
+      {[] { return Json{{"op", "userset"}, {"action", "store"}, {"area", 2}}; }, "area"},
+      {[] { return Json{{"op", "userset"}, {"action", "show"}}; }, "area"},
+      {[] { return Json{{"op", "lut-read"}, {"table", "red"}}; }, "content"},
+      {[&] { return Json{{"op", "lut-write"}, {"table", "red"}, {"content", lut["content"]}}; },
+       "entries"},
+  };
+  for (const Step& step : steps) {
+    Json request = step.request();
+    request["id"] = "op-" + std::to_string(++n);
+    const std::string op = request["op"];
+    const Json reply = watcher_->Request("st1", "colour", request.dump(), request["id"]);
+    ASSERT_EQ(reply.value("ok", false), true) << op << ": " << reply.dump().substr(0, 400);
+    EXPECT_TRUE(reply.contains(step.expect_key)) << op;
+    if (op == "save-settings") saved = reply;
+    if (op == "lut-read") lut = reply;
+    if (op == "diff") {
+      EXPECT_EQ(reply["same"], true) << reply.dump();
+    }
+    if (op == "dump") {
+      EXPECT_TRUE(reply["params"].contains("Exposure Time"));
+    }
+  }
+  EXPECT_NE(saved["content"].get<std::string>().find("0x01001010=4400"), std::string::npos);
+  const std::string lut_text = lut["content"];
+  EXPECT_GT(std::count(lut_text.begin(), lut_text.end(), '\n'), 4096);
+
+  // The write shows in the retained parameters, republished after it.
+  EXPECT_TRUE(watcher_->WaitFor([](const std::vector<fleet::MqttMessage>& messages) {
+    for (const auto& message : messages) {
+      if (message.topic != fleet::CameraTopic("st1", "colour", fleet::kParamsLeaf)) continue;
+      auto params = fleet::ParseMessage(message.payload);
+      if (params && (*params)["params"]["Exposure Time"]["value"] == 4400) return true;
+    }
+    return false;
+  }));
+  // watch prints the state as it stands first.
+  Result watch = Fleet({"--where", "camera=colour", "watch", "--count", "1"});
+  EXPECT_EQ(watch.code, 0);
+  EXPECT_NE(watch.out.find("st1          colour       QX-4096TR-PCL"), std::string::npos)
+      << watch.out;
 }
 
 TEST_F(FleetTest, AFullQueueRefusesAtOnce) {
