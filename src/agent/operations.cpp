@@ -14,6 +14,7 @@
 #include "camera/bulk_read.h"
 #include "camera/feature_catalogue.h"
 #include "camera/number_parse.h"
+#include "camera/parameter_target.h"
 #include "camera/progress.h"
 #include "camera/user_sets.h"
 #include "files/camera_settings_file.h"
@@ -71,32 +72,12 @@ Json Failure(const std::string& error) { return Json{{"ok", false}, {"error", er
 
 Json Success() { return Json{{"ok", true}, {"error", nullptr}}; }
 
-std::string Hex8(uint32_t reg) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", reg);
-  return text;
-}
+std::string Hex8(uint32_t reg) { return RegisterAddressText(reg); }
 
-// The parameter a get or set names: a label of the command table (any case) or an address.
-struct Target {
-  int command_id = -1;
-  uint32_t reg = 0;
-  std::string label;
-};
+using Target = ParameterTarget;
 
 std::optional<Target> ResolveTarget(Command& engine, const std::string& text) {
-  Target target;
-  target.command_id = CommandTable::FindCommandByLabel(text);
-  if (target.command_id >= 0) {
-    target.reg = engine.table().GetCommandRegister(target.command_id);
-    target.label = CommandTable::FeatureLabel(target.command_id);
-    return target;
-  }
-  if (!ParseRegisterAddress(text, target.reg)) return std::nullopt;
-  target.command_id = engine.table().FindCommandByAddress(Hex8(target.reg), engine.device().kind);
-  target.label = target.command_id >= 0 ? std::string(CommandTable::FeatureLabel(target.command_id))
-                                        : Hex8(target.reg);
-  return target;
+  return FindParameterTarget(engine.table(), engine.device().kind, text);
 }
 
 bool NamesParameter(const std::string& text) {
@@ -106,15 +87,6 @@ bool NamesParameter(const std::string& text) {
 
 const Feature* FeatureOf(int command_id) {
   return command_id >= 0 ? FeatureOfCommand(command_id) : nullptr;
-}
-
-// The identity text field whose registers include `reg`, or -1.
-int TextFieldAt(Command& engine, uint32_t reg) {
-  for (int id = cmd::kVendorName; id <= cmd::kXmlVersion; ++id) {
-    const uint32_t start = engine.table().GetCommandRegister(id);
-    if (reg >= start && reg - start < static_cast<uint32_t>(kIdentityTextBytes)) return id;
-  }
-  return -1;
 }
 
 Json ValueJson(const CameraContext& camera, const Target& target, int32_t value) {
@@ -193,7 +165,7 @@ std::optional<int32_t> ValueToWrite(const CameraContext& camera, const Target& t
 Json Set(CameraContext& camera, const Json& request) {
   const std::optional<Target> target = ResolveTarget(camera.engine, request["feature"]);
   if (!target) return Failure("Unknown parameter.");
-  if (const int field = TextFieldAt(camera.engine, target->reg); field >= 0) {
+  if (const int field = IdentityTextFieldAt(camera.engine.table(), target->reg); field >= 0) {
     return Failure(std::string(CommandTable::FeatureLabel(field)) +
                    " is an identity text: it is not written through the fleet.");
   }

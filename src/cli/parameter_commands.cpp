@@ -17,6 +17,7 @@
 #include "camera/link_rate.h"
 #include "camera/model_profile.h"
 #include "camera/parameter_database.h"
+#include "camera/parameter_target.h"
 #include "cli/arguments.h"
 #include "cli/completion.h"
 #include "cli/display_text.h"
@@ -26,11 +27,7 @@
 namespace ctrl::cli {
 namespace {
 
-std::string Hex8(uint32_t reg) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", reg);
-  return text;
-}
+std::string Hex8(uint32_t reg) { return RegisterAddressText(reg); }
 
 bool IsTextCommand(int command_id) {
   const Feature* feature = FeatureOfCommand(command_id);
@@ -42,31 +39,13 @@ std::optional<std::string> NumberText(const std::optional<Number>& value, ToText
   return value ? std::optional<std::string>(text(value)) : std::nullopt;
 }
 
-// The parameter a get or set names, with the label its messages use.
-struct Target {
-  int command_id = -1;
-  uint32_t reg = 0;
-  std::string label;
-};
+using Target = ParameterTarget;
 
-// A label of the command table or a register address ("0x01001010"). The command id is filled
-// when the target names a command, else only the register.
+// A label of the command table or a register address ("0x01001010"); nothing after a message.
 std::optional<Target> ResolveTarget(Session& session, const std::string& text) {
-  Target target;
-  target.command_id = CommandTable::FindCommandByLabel(text);
-  if (target.command_id >= 0) {
-    target.reg = session.table().GetCommandRegister(target.command_id);
-    target.label = CommandTable::FeatureLabel(target.command_id);
-    return target;
-  }
-  if (!ParseRegisterAddress(text, target.reg)) {
-    session.err() << "Unknown parameter \"" << DisplayText(text) << "\".\n";
-    return std::nullopt;
-  }
-  target.command_id =
-      session.table().FindCommandByAddress(Hex8(target.reg), session.engine().device().kind);
-  target.label = target.command_id >= 0 ? std::string(CommandTable::FeatureLabel(target.command_id))
-                                        : Hex8(target.reg);
+  std::optional<Target> target =
+      FindParameterTarget(session.table(), session.engine().device().kind, text);
+  if (!target) session.err() << "Unknown parameter \"" << DisplayText(text) << "\".\n";
   return target;
 }
 
@@ -163,15 +142,6 @@ int PrintUnread(Session& session, const Target& target, const std::string& error
   }
   session.err() << error << '\n';
   return kExitCamera;
-}
-
-// The identity text field (command id) whose registers include `reg`, or -1.
-int TextFieldAt(Session& session, uint32_t reg) {
-  for (int id = cmd::kVendorName; id <= cmd::kXmlVersion; ++id) {
-    const uint32_t start = session.table().GetCommandRegister(id);
-    if (reg >= start && reg - start < static_cast<uint32_t>(kIdentityTextBytes)) return id;
-  }
-  return -1;
 }
 
 // `set` on an identity text: the user ID and serial number follow their own commands' rules
@@ -285,7 +255,7 @@ int SetCommand(Session& session, const SetArguments& arguments) {
   const std::optional<Target> target = ResolveTarget(session, arguments.parameter);
   if (!target) return kExitUsage;
   const int command_id = target->command_id;
-  if (const int field = TextFieldAt(session, target->reg); field >= 0) {
+  if (const int field = IdentityTextFieldAt(session.table(), target->reg); field >= 0) {
     return SetText(session, field, target->reg, arguments.value);
   }
   const std::optional<int32_t> value = ValueToWrite(session, *target, arguments.value);

@@ -379,6 +379,14 @@ TEST_F(FleetTest, EveryOperationRunsOnItsCamera) {
   EXPECT_EQ(watch.code, 0);
   EXPECT_NE(watch.out.find("st1          colour       QX-4096TR-PCL"), std::string::npos)
       << watch.out;
+
+  // Stopped the polite way, the agent marks its camera offline itself.
+  const size_t mark = watcher_->count();
+  agent->Kill(SIGTERM);
+  EXPECT_TRUE(watcher_->WaitState("st1", "colour", false, mark));
+  Result list = Fleet({"list"});
+  EXPECT_EQ(list.code, 1);
+  EXPECT_NE(list.out.find("offline  "), std::string::npos) << list.out;
 }
 
 TEST_F(FleetTest, AFullQueueRefusesAtOnce) {
