@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -170,10 +171,17 @@ class FleetTest : public ::testing::Test {
   void SetUp() override {
     port_ = FreePort();
     folder_ = ::testing::TempDir() + "fleet-" + std::to_string(getpid());
-    std::system(("mkdir -p " + folder_).c_str());
+    std::filesystem::create_directories(folder_);
     StartBroker();
     watcher_ = std::make_unique<Watcher>(port_);
     ASSERT_TRUE(watcher_->WaitConnected());
+  }
+
+  // The broker's and the agents' logs stay for a failed test.
+  void TearDown() override {
+    watcher_.reset();
+    broker_.reset();
+    if (!HasFailure()) std::filesystem::remove_all(folder_);
   }
 
   void StartBroker() {
