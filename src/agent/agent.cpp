@@ -64,7 +64,16 @@ void Agent::Publish(const std::string& topic, const std::string& payload,
 }
 
 void Agent::OnConnection(bool connected) {
-  if (!connected) return;
+  if (!connected) {
+    // Said once per refusal, for the service's journal; the client keeps trying.
+    if (client_->refused()) {
+      const std::string why = client_->last_error();
+      if (why != last_refusal_) std::fprintf(stderr, "ctrltool-agent: %s\n", why.c_str());
+      last_refusal_ = why;
+    }
+    return;
+  }
+  last_refusal_.clear();
   fleet::PublishOptions retained;
   retained.retain = true;
   Publish(fleet::AgentTopic(options_.station), AgentState(true), retained);

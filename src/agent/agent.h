@@ -45,6 +45,7 @@ class Agent {
   std::unique_ptr<fleet::MqttClient> client_;
   std::vector<std::unique_ptr<CameraWorker>> workers_;
   bool started_ = false;
+  std::string last_refusal_;  // touched by the network thread only
 };
 
 }  // namespace ctrl::agent

@@ -79,9 +79,11 @@ class FleetView {
     client_.AddSubscription(reply_topic_);
     client_.set_message_handler([this](const fleet::MqttMessage& message) { OnMessage(message); });
     client_.set_connection_handler([this](bool connected) {
+      const bool refused = !connected && client_.refused();
       {
         std::lock_guard lock(mutex_);
         connected_ = connected;
+        refused_ = refused;
       }
       changed_.notify_all();
     });
@@ -94,10 +96,17 @@ class FleetView {
                std::string& error) {
     if (!client_.Start(options, error)) return false;
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_until(lock, deadline, [this] { return connected_; })) {
+    // A refusal (credentials, authorisation) is final: no use waiting for the time-out.
+    if (!changed_.wait_until(lock, deadline, [this] { return connected_ || refused_; }) ||
+        !connected_) {
+      const std::string broker = options.host + ":" + std::to_string(options.port);
       const std::string why = client_.last_error();
-      error = "The broker at " + options.host + ":" + std::to_string(options.port) +
-              " did not accept the connection" + (why.empty() ? "" : " (" + why + ")") + ".";
+      if (refused_) {
+        error = "At " + broker + ", " + why + ".";
+      } else {
+        error = "The broker at " + broker + " did not accept a connection within the time-out" +
+                (why.empty() ? "" : " (" + why + ")") + ".";
+      }
       return false;
     }
     lock.unlock();
@@ -246,6 +255,7 @@ class FleetView {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool connected_ = false;
+  bool refused_ = false;
   bool marker_seen_ = false;
   bool watching_ = false;
   uint64_t messages_ = 0;

@@ -84,9 +84,14 @@ struct MqttClient::Callbacks {
     {
       std::lock_guard lock(client->mutex_);
       client->connected_ = rc == 0;
-      client->last_error_ = rc == 0 ? "" : mosquitto_reason_string(rc);
+      client->refused_ = rc != 0;
+      client->last_error_ =
+          rc == 0 ? "" : std::string("the broker refused the connection: ") + mosquitto_reason_string(rc);
     }
-    if (rc != 0) return;
+    if (rc != 0) {
+      if (client->on_connection_) client->on_connection_(false);
+      return;
+    }
     client->SubscribeAll();
     if (client->on_connection_) client->on_connection_(true);
   }
@@ -96,7 +101,8 @@ struct MqttClient::Callbacks {
     {
       std::lock_guard lock(client->mutex_);
       client->connected_ = false;
-      if (rc != 0) client->last_error_ = "the broker's connection was lost";
+      // After a refusal the broker closes the connection: the refusal is the reason.
+      if (rc != 0 && !client->refused_) client->last_error_ = "the broker's connection was lost";
     }
     if (client->on_connection_) client->on_connection_(false);
   }
@@ -248,6 +254,11 @@ bool MqttClient::Publish(const std::string& topic, std::string_view payload,
 bool MqttClient::connected() const {
   std::lock_guard lock(mutex_);
   return connected_;
+}
+
+bool MqttClient::refused() const {
+  std::lock_guard lock(mutex_);
+  return refused_;
 }
 
 std::string MqttClient::last_error() const {

@@ -54,7 +54,8 @@ struct PublishOptions {
 class MqttClient {
  public:
   using MessageHandler = std::function<void(const MqttMessage&)>;
-  // `connected` true: the broker accepted the connection (the first time or again after a loss).
+  // `connected` true: the broker accepted the connection (the first time or again after a loss);
+  // false: it was lost, or the broker refused it (see refused()).
   using ConnectionHandler = std::function<void(bool connected)>;
 
   explicit MqttClient(std::string client_id);
@@ -82,6 +83,9 @@ class MqttClient {
   const std::string& client_id() const { return client_id_; }
   // Why the last connection attempt failed; empty when it did not.
   std::string last_error() const;
+  // The broker answered the last attempt with a refusal (credentials, authorisation): trying
+  // again will not help until the settings change.
+  bool refused() const;
 
  private:
   struct Callbacks;  // libmosquitto's callbacks, in the source file
@@ -95,6 +99,7 @@ class MqttClient {
   mutable std::mutex mutex_;
   std::vector<std::pair<std::string, int>> subscriptions_;
   bool connected_ = false;
+  bool refused_ = false;
   bool started_ = false;
   std::string last_error_;
 };

@@ -397,6 +397,28 @@ TEST_F(FleetTest, EveryOperationRunsOnItsCamera) {
   EXPECT_NE(list.out.find("offline  "), std::string::npos) << list.out;
 }
 
+// A broker that refuses the credentials is reported at once, not after the time-out; a broker
+// that is not there, after it.
+TEST_F(FleetTest, ABrokerThatRefusesOrIsAbsentIsReported) {
+  broker_.reset();
+  std::ofstream(folder_ + "/mosquitto.conf")
+      << "listener " << port_ << " 127.0.0.1\nallow_anonymous false\n"
+      << (geteuid() == 0 ? "user root\n" : "");
+  broker_ = std::make_unique<Process>(
+      std::vector<std::string>{CTRL_MOSQUITTO, "-c", folder_ + "/mosquitto.conf"},
+      folder_ + "/mosquitto.log");
+  // The CLI keeps trying until the broker listens; then the refusal ends it.
+  Result refused = Fleet({"--username", "nobody", "--password", "wrong", "list"});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.err.find("refused the connection"), std::string::npos) << refused.err;
+
+  broker_.reset();
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::Run({"fleet", "--broker", Url(), "--timeout", "0.5", "list"}, out, err), 1);
+  EXPECT_NE(err.str().find("did not accept a connection within the time-out"), std::string::npos)
+      << err.str();
+}
+
 TEST_F(FleetTest, AFullQueueRefusesAtOnce) {
   // Each exchange takes 20 ms: a dump keeps the camera busy while the next ones arrive.
   auto agent = StartAgent("st1", {"slow=sim:QX-4096M-PCL:reply_delay_us=20000"}, {"--queue", "2"});
