@@ -1,6 +1,6 @@
 #include "agent/camera_worker.h"
 
-#include <atomic>
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -23,7 +23,11 @@ namespace {
 class CollectingNotifier final : public Notifier {
  public:
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
-    if (messages_.size() < 32) messages_.push_back(caption.empty() ? text : caption + ": " + text);
+    if (messages_.size() >= 32) return;
+    // A message box's lines become one line of a reply or state.
+    std::string line = caption.empty() ? text : caption + ": " + text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    messages_.push_back(std::move(line));
   }
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
   std::vector<std::string> Take() { return std::exchange(messages_, {}); }
