@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -417,6 +418,60 @@ TEST_F(FleetTest, ABrokerThatRefusesOrIsAbsentIsReported) {
   EXPECT_EQ(cli::Run({"fleet", "--broker", Url(), "--timeout", "0.5", "list"}, out, err), 1);
   EXPECT_NE(err.str().find("did not accept a connection within the time-out"), std::string::npos)
       << err.str();
+}
+
+// Cameras made by others behave in ways ours do not by default: unsigned values, garbled bytes
+// between replies, bytes one by one. Through the agent each gives the value it holds.
+TEST_F(FleetTest, HostileCamerasGiveTheirValues) {
+  const char* faults[] = {"unsigned_replies", "garbage_between_replies",
+                          "split_into_single_bytes"};
+  std::vector<std::string> cameras;
+  for (size_t i = 0; i < std::size(faults); ++i) {
+    cameras.push_back("c" + std::to_string(i) + "=sim:QX-4096M-PCL:" + faults[i]);
+  }
+  auto agent = StartAgent("odd", cameras);
+  const Result set = Fleet({"set", "Exposure Time", "4400"});
+  std::ostringstream out, err;
+  cli::Run({"--json", "fleet", "--broker", Url(), "get", "Exposure Time"}, out, err);
+  std::istringstream records(out.str());
+  int answered = 0;
+  for (std::string line; std::getline(records, line);) {
+    const Json record = Json::parse(line);
+    if (record["ok"] == true) {
+      EXPECT_EQ(record["value"], 4400) << line;
+      ++answered;
+    }
+  }
+  EXPECT_EQ(answered, static_cast<int>(std::size(faults))) << set.out << out.str() << err.str();
+}
+
+// A file that is no settings file never becomes a request: nothing reaches the broker's cmd
+// topics, the run fails with the reason.
+TEST_F(FleetTest, FilesThatAreNoSettingsFilesAreRefusedBeforeAnyRequest) {
+  auto agent = StartAgent("st1", {"mono=sim:QX-4096M-PCL"});
+  const std::string fifo = folder_ + "/fifo.cam";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = folder_ + "/huge.cam";
+  std::filesystem::resize_file(WriteFile("huge.cam", ""), 5 << 20);
+  const std::string missing = folder_ + "/missing.cam";
+  const size_t mark = watcher_->count();
+  for (const std::string& file : {fifo, huge, missing, folder_, std::string("/dev/zero")}) {
+    for (const char* command : {"apply", "drift"}) {
+      const Result run = Fleet({command, file});
+      EXPECT_EQ(run.code, 1) << command << ' ' << file;
+      EXPECT_NE(run.err.find(file), std::string::npos) << run.err;
+      EXPECT_EQ(run.out, "") << command << ' ' << file;
+    }
+  }
+  // A request of our own after them is the first the camera's topic carried.
+  watcher_->Request("st1", "mono", R"({"id":"after","op":"userset","action":"show"})", "after");
+  EXPECT_TRUE(watcher_->WaitFor([&](const std::vector<fleet::MqttMessage>& messages) {
+    for (size_t i = mark; i < messages.size(); ++i) {
+      if (messages[i].topic != fleet::CameraTopic("st1", "mono", fleet::kCommandLeaf)) continue;
+      return messages[i].correlation_data == "after";
+    }
+    return false;
+  }));
 }
 
 TEST_F(FleetTest, AFullQueueRefusesAtOnce) {
