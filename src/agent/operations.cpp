@@ -250,6 +250,7 @@ Json LoadSettings(CameraContext& camera, const Json& request) {
                               std::to_string(accepted) + " accepted, " +
                               std::to_string(report.refused) + " not accepted, " +
                               std::to_string(report.unanswered) + " not answered.";
+  if (report.sent == 0) return Failure(NoSettingsSentText("The settings file"));
   const bool complete = report.refused == 0 && report.unanswered == 0 && !report.line_lost;
   Json reply = complete ? Success() : Failure(summary);
   reply["sent"] = report.sent;
@@ -373,6 +374,10 @@ Json Diff(CameraContext& camera, const Json& request) {
   SettingsFileContext context = FileContext(camera);
   const std::optional<SettingsValues> file_values = ReadFileSettingsValues(file.path(), context);
   if (!file_values) return Failure("The settings could not be read.");
+  // Against a file without a value for this camera every camera would "match".
+  if (file_values->empty()) {
+    return Failure("The settings file holds no settings this camera takes; nothing to compare.");
+  }
   NullProgress progress;
   CameraReadTrouble trouble;
   const std::optional<SettingsValues> camera_values = ReadCameraSettingsValues(

@@ -75,12 +75,21 @@ int LoadSettingsCommand(Session& session, const std::string& file) {
   SettingsLoadReport report;
   if (!ReadCameraSettingFile(file, context, &report)) return kExitCamera;
   const int accepted = report.sent - report.refused - report.unanswered;
-  const std::string summary = "Sent " + std::to_string(report.sent) + " values from " + file +
-                              "; " + std::to_string(accepted) + " accepted, " +
-                              std::to_string(report.refused) + " not accepted, " +
-                              std::to_string(report.unanswered) + " not answered.";
+  std::string summary = "Sent " + std::to_string(report.sent) + " values from " + file + "; " +
+                        std::to_string(accepted) + " accepted, " +
+                        std::to_string(report.refused) + " not accepted, " +
+                        std::to_string(report.unanswered) + " not answered.";
+  if (report.foreign > 0) {
+    summary += "\n" + std::to_string(report.foreign) +
+               (report.foreign == 1 ? " line was no settings line and was skipped."
+                                    : " lines were no settings lines and were skipped.");
+  }
+  // A provisioning script must not take a wrong or empty file for a camera set up.
+  if (report.sent == 0) summary = NoSettingsSentText(file);
   session.err() << summary << '\n';
-  const int code = report.refused == 0 && report.unanswered == 0 ? kExitOk : kExitCamera;
+  const int code = report.sent > 0 && report.refused == 0 && report.unanswered == 0
+                       ? kExitOk
+                       : kExitCamera;
   if (session.json()) {
     session.EmitJson({{"command", "load-settings"},
                       {"exit", code},
@@ -89,6 +98,7 @@ int LoadSettingsCommand(Session& session, const std::string& file) {
                       {"accepted", accepted},
                       {"refused", report.refused},
                       {"unanswered", report.unanswered},
+                      {"skipped", report.foreign},
                       {"error", code == kExitOk ? Json() : Json(summary)}});
   }
   return code;

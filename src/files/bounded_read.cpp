@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #ifdef _WIN32
@@ -17,6 +18,7 @@ namespace ctrl {
 namespace {
 
 constexpr size_t kReadBlockBytes = 64 * 1024;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -68,6 +70,13 @@ bool PieceReader::Fill() {
 
 bool PieceReader::Next(std::string& piece) {
   piece.clear();
+  // Editors on Windows start UTF-8 files with a byte order mark; glued to the first line it
+  // would spoil that line's register name or command word.
+  if (std::exchange(at_start_, false) && (position_ < filled_ || Fill()) &&
+      filled_ - position_ >= kByteOrderMark.size() &&
+      std::string_view(buffer_.data() + position_, kByteOrderMark.size()) == kByteOrderMark) {
+    position_ += kByteOrderMark.size();
+  }
   while (piece.size() < max_piece_) {
     if (position_ == filled_ && !Fill()) return !piece.empty();
     const char* start = buffer_.data() + position_;
@@ -102,6 +111,7 @@ bool PieceReader::Next(std::string& piece) {
 void PieceReader::Rewind() {
   if (file_ != nullptr) std::rewind(file_.get());
   position_ = filled_ = 0;
+  at_start_ = true;
 }
 
 void PieceReader::Close() {

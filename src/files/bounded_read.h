@@ -23,7 +23,8 @@ FileForReading OpenRegularFileForReading(const std::string& path, int64_t max_by
 
 // Reads a file the way a line-by-line read with a fixed buffer does, without holding more than
 // one piece: a piece ends after a line feed or after `max_piece` characters, whichever comes
-// first. With `crlf_is_line_end`, CR LF is read as a single LF.
+// first. With `crlf_is_line_end`, CR LF is read as a single LF. A UTF-8 byte order mark at the
+// start of the file is no part of its first piece.
 class PieceReader {
  public:
   PieceReader(UniqueFile file, size_t max_piece, bool crlf_is_line_end);
@@ -47,6 +48,7 @@ class PieceReader {
   std::vector<char> buffer_;
   size_t position_ = 0;
   size_t filled_ = 0;
+  bool at_start_ = true;
 };
 
 }  // namespace ctrl

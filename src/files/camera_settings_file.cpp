@@ -88,6 +88,10 @@ bool WriteShippingDataFile(const std::string& path, SettingsFileContext& context
   return WriteSettingsFile(path, context, true);
 }
 
+std::string NoSettingsSentText(const std::string& file) {
+  return file + " holds no settings this camera takes; nothing was sent to the camera.";
+}
+
 bool CanWriteSettingsFile(const std::string& path) {
   if (CanReplaceFile(path)) return true;
   ReportOpenFailure(path);
@@ -135,11 +139,17 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     }
 
     // A piece without a separator names no register; blank lines end here cheaply.
-    if (piece.find_first_of("=?") == std::string::npos) continue;
+    if (piece.find_first_of("=?") == std::string::npos) {
+      if (piece.find_first_not_of(" \t\r\n") != std::string::npos) ++counts.foreign;
+      continue;
+    }
     int command_id = -1;
     std::string name;
     int32_t value = 0;
-    if (!engine.ParseLine(piece, command_id, name, value)) continue;
+    if (!engine.ParseLine(piece, command_id, name, value)) {
+      ++counts.foreign;
+      continue;
+    }
     int control_id = db.ToCtrlId(command_id);
     if (control_id < 0) continue;
     if (db.IsFactoryParam(control_id) && context.factory_mode == 0) continue;

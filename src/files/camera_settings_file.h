@@ -53,8 +53,13 @@ struct SettingsLoadReport {
   int sent = 0;        // values written to the camera
   int refused = 0;     // writes the camera answered with a refusal
   int unanswered = 0;  // writes with no answer (time-out, or the line went away)
+  int foreign = 0;     // pieces that are neither blank nor a line naming a register
   bool line_lost = false;
 };
+
+// What a load that sent nothing says: the file holds no value this camera takes (an empty file,
+// another program's file, another model's rows), so nothing was changed in the camera.
+std::string NoSettingsSentText(const std::string& file);
 
 // Sends every applicable line to the camera and records what the camera accepted; a refused
 // value keeps the camera's value in the database and is counted in one message at the end.

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -117,6 +118,55 @@ TEST(Cli, SettingsFilesAndUserSets) {
   EXPECT_EQ(RunCli({"--simulate", "userset", "load", "2"}).code, kExitOk);
   EXPECT_EQ(RunCli({"--simulate", "userset", "load", "4"}).code, kExitUsage);
   EXPECT_EQ(RunCli({"--simulate", "userset", "area"}).out, "Factory Data\n");
+}
+
+// A file another program made: a provisioning script must not take an empty or foreign file
+// for a camera set up, and a skipped line is said, not silently lost.
+TEST(Cli, LoadSettingsSaysWhatAFileFromAnotherProgramHeld) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("ctrl_cli_foreign_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string saved = (dir / "saved.cam").string();
+  ASSERT_EQ(RunCli({"--simulate", "save-settings", saved}).code, kExitOk);
+  std::string settings;
+  {
+    std::ifstream in(saved, std::ios::binary);
+    settings.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const Result plain = RunCli({"--simulate", "load-settings", saved});
+  ASSERT_EQ(plain.code, kExitOk) << plain.err;
+  const std::string sent_all = plain.err.substr(0, plain.err.find(" from "));
+
+  struct Case {
+    const char* name;
+    std::string text;
+    int code;
+    std::string said;  // a part of what stderr says
+  };
+  const std::vector<Case> cases = {
+      {"empty", "", kExitCamera, "holds no settings this camera takes; nothing was sent"},
+      {"binary", std::string("\0\x89PNG\r\n\x1a\n\xff\xfe=\x01\n", 14), kExitCamera,
+       "holds no settings this camera takes"},
+      {"spreadsheet export", "Address;Value\n0x01001010;3000\n", kExitCamera,
+       "holds no settings this camera takes"},
+      {"byte order mark", "\xEF\xBB\xBF" + settings, kExitOk, sent_all + " from "},
+      {"two foreign lines", settings + "0x0100101O=3000\n# note\n\n", kExitOk,
+       "2 lines were no settings lines and were skipped."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = (dir / "other.cam").string();
+    std::ofstream(file, std::ios::binary) << c.text;
+    const Result r = RunCli({"--simulate", "load-settings", file});
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    const Result json = RunCli({"--simulate", "--json", "load-settings", file});
+    EXPECT_EQ(json.code, c.code);
+    EXPECT_NE(json.out.find(c.code == kExitOk ? "\"error\":null" : "\"exit\":1"),
+              std::string::npos)
+        << json.out;
+  }
+  fs::remove_all(dir);
 }
 
 TEST(Cli, IdentityWrites) {

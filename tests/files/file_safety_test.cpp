@@ -345,6 +345,48 @@ TEST_F(FileSafetyTest, ReadSources) {
   }
 }
 
+// Files from other programs: a byte order mark before the first line must not cost that line
+// its value, and lines that name no register are counted, so a load can say what it skipped.
+TEST_F(FileSafetyTest, ForeignFilesSayWhatTheyHold) {
+  constexpr uint32_t kExposureTime = 0x01001010;
+  constexpr uint32_t kLineRate = 0x0100101C;
+  struct Case {
+    const char* name;
+    std::string text;
+    int sent;
+    int foreign;
+    int32_t exposure;  // the camera's exposure time afterwards
+  };
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::vector<Case> cases = {
+      {"byte order mark before the first line", bom + "0x01001010=3000\n0x0100101C=9000\n", 2, 0,
+       3000},
+      {"byte order mark and CR LF", bom + "0x01001010=3100\r\n", 1, 0, 3100},
+      {"a byte order mark alone", bom, 0, 0, 4000},
+      {"a byte order mark inside the file is foreign",
+       "0x0100101C=9000\n" + bom + "0x01001010=3200\n", 1, 1, 4000},
+      {"blank lines are not foreign, a misspelt register and a word are",
+       "  \t \r\n\n0x0100101O=3300\ngarbage\n0x01001010=3300\n", 1, 2, 3300},
+      {"a spreadsheet's export", "Address,Value\n0x01001010;3400\n", 0, 2, 4000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    channel_.registers[kExposureTime] = 4000;
+    channel_.registers[kLineRate] = 8000;
+    WriteAll(dir_ / "foreign.cam", c.text);
+    auto context = Context(nullptr);
+    SettingsLoadReport report;
+    ASSERT_TRUE(ReadCameraSettingFile((dir_ / "foreign.cam").string(), context, &report));
+    EXPECT_EQ(report.sent, c.sent);
+    EXPECT_EQ(report.foreign, c.foreign);
+    EXPECT_EQ(channel_.registers[kExposureTime], c.exposure);
+
+    std::vector<SettingsFileValue> values;
+    ASSERT_TRUE(ReadSettingsFileValues((dir_ / "foreign.cam").string(), context, values));
+    EXPECT_EQ(static_cast<int>(values.size()), c.sent);
+  }
+}
+
 // Window messages run by the engine's clock: at most every 50 ms and no later than one
 // exchange after that.
 TEST_F(FileSafetyTest, LoadPumpsMessagesByTimeNotByLine) {

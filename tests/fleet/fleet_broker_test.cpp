@@ -474,6 +474,29 @@ TEST_F(FleetTest, FilesThatAreNoSettingsFilesAreRefusedBeforeAnyRequest) {
   }));
 }
 
+// A settings file that holds nothing this camera takes (empty, another program's, a
+// spreadsheet's export) neither "applies" nor "matches": against it every camera would.
+TEST_F(FleetTest, AFileWithoutSettingsForTheCameraNeitherAppliesNorMatches) {
+  auto agent = StartAgent("st1", {"mono=sim:QX-4096M-PCL"});
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"empty.cam", ""},
+      {"binary.cam", std::string("\x89PNG\r\n\x1a\n\xff\xfe=\x01\n", 13)},
+      {"export.cam", "Address;Value\n0x01001010;4800\n"},
+  };
+  for (const auto& [name, content] : files) {
+    const std::string file = WriteFile(name, content);
+    for (const char* command : {"apply", "drift"}) {
+      SCOPED_TRACE(std::string(command) + " " + name);
+      const Result run = Fleet({command, file});
+      EXPECT_EQ(run.code, 1) << run.out << run.err;
+      EXPECT_NE(run.out.find("st1/mono: FAILED: The settings file holds no settings this camera "
+                             "takes"),
+                std::string::npos)
+          << run.out;
+    }
+  }
+}
+
 TEST_F(FleetTest, AFullQueueRefusesAtOnce) {
   // Each exchange takes 20 ms: a dump keeps the camera busy while the next ones arrive.
   auto agent = StartAgent("st1", {"slow=sim:QX-4096M-PCL:reply_delay_us=20000"}, {"--queue", "2"});
