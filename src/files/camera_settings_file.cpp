@@ -1,6 +1,7 @@
 #include "files/camera_settings_file.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -72,9 +73,12 @@ bool WriteSettingsFileValues(const std::string& path, const CommandTable& table,
     writer.Write(table.GetCommandAddress(line.command_id) + "=" + std::to_string(line.value) +
                  "\n");
   }
+  std::error_code no_status;
+  const bool replaces = std::filesystem::exists(path, no_status);
   if (!writer.Commit()) {
-    CurrentNotifier().ShowMessage(path + "\nCouldn't write this file. The previous file is kept.",
-                                  "File Write Error", MessageIcon::Exclamation);
+    CurrentNotifier().ShowMessage(
+        path + "\nCouldn't write this file." + (replaces ? " The previous file is kept." : ""),
+        "File Write Error", MessageIcon::Exclamation);
     return false;
   }
   return true;

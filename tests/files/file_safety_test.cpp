@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -384,6 +386,44 @@ TEST_F(FileSafetyTest, ForeignFilesSayWhatTheyHold) {
     std::vector<SettingsFileValue> values;
     ASSERT_TRUE(ReadSettingsFileValues((dir_ / "foreign.cam").string(), context, values));
     EXPECT_EQ(static_cast<int>(values.size()), c.sent);
+  }
+}
+
+// A save that fails part way says the previous file is kept only when there was one. Runs in a
+// child, where the file size limit makes the write fail.
+TEST_F(FileSafetyTest, FailedSaveSpeaksOfAPreviousFileOnlyWhenThereWasOne) {
+  struct Case {
+    const char* name;
+    bool previous;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {"over an existing file", true, "Couldn't write this file. The previous file is kept."},
+      {"a new file", false, "Couldn't write this file."},
+  };
+  const std::vector<SettingsFileValue> values(100, SettingsFileValue{0, 123456});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir_ / "limited.cam";
+    fs::remove(file);
+    if (c.previous) WriteAll(file, "previous\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      IgnoreFileSizeSignal();
+      rlimit limit{64, 64};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      test::RecordingNotifier notifier;
+      const bool written = WriteSettingsFileValues(file.string(), table_, values);
+      const bool said = notifier.messages.size() == 1 &&
+                        notifier.messages[0].text == file.string() + "\n" + c.says;
+      _exit(!written && said ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(fs::exists(file), c.previous);
+    EXPECT_EQ(TemporaryFilesLeft(), std::vector<std::string>{});
   }
 }
 
