@@ -245,6 +245,10 @@ bool Command::ParseLine(std::string_view line, int& command_id, std::string& nam
                         int32_t& value) const {
   ReplyFields fields;
   if (!ParseReply(line, table_, device_.kind, fields)) return false;
+  // A settings line states one value: an empty or cut value, a second value or a number no
+  // register holds would otherwise send the camera a value the file does not say (0, the
+  // number's start, a saturated one).
+  if (fields.separator != '=' || fields.value_count != 1 || !fields.value_whole) return false;
   command_id = fields.command_id;
   name = fields.name;
   value = fields.integer_value;

@@ -57,6 +57,7 @@ class Command {
   // Reads the Device Version text and stores its digits as the version number (0 on failure).
   void UpdateDeviceVersion();
   // The reply grammar applied to one line (settings-file lines): command id, name and value.
+  // False as well when the line does not state exactly one whole 32-bit value after its "=".
   bool ParseLine(std::string_view line, int& command_id, std::string& name, int32_t& value) const;
 
   // Collects bytes already received into complete lines (no waiting); true when at least one

@@ -1,5 +1,6 @@
 #include "camera/protocol.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <limits>
@@ -133,25 +134,36 @@ bool ParseReply(std::string_view line, const CommandTable& table, ModelKind kind
   if (fields.command_id < 0) return false;
 
   const std::string& value = fields.value_text;
+  // Only blanks may follow the number in a whole value.
+  auto rest_is_blank = [&value](size_t from) {
+    return std::all_of(value.begin() + static_cast<std::ptrdiff_t>(from), value.end(), IsSpace);
+  };
   if (value.size() >= 2 && value[0] == '&' && value[1] == 'H') {
     uint64_t magnitude = 0;
-    for (size_t i = 2; i < value.size() && DigitValue(value[i]) < 16; ++i) {
+    size_t i = 2;
+    for (; i < value.size() && DigitValue(value[i]) < 16; ++i) {
       magnitude = magnitude * 16 + DigitValue(value[i]);
       if (magnitude > std::numeric_limits<uint32_t>::max()) {
-        magnitude = std::numeric_limits<uint32_t>::max();
+        magnitude = uint64_t{std::numeric_limits<uint32_t>::max()} + 1;
       }
     }
+    fields.value_whole = i > 2 && magnitude <= std::numeric_limits<uint32_t>::max() &&
+                         rest_is_blank(i);
     // "&HFFFFFFFF" is the 32-bit pattern of -1, as the file writer's readers expect.
-    fields.integer_value = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
+    fields.integer_value = static_cast<int32_t>(static_cast<uint32_t>(
+        std::min<uint64_t>(magnitude, std::numeric_limits<uint32_t>::max())));
   } else {
     size_t i = 0;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+    const size_t digits_from = i;
     int64_t magnitude = 0;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
       magnitude = magnitude * 10 + (value[i] - '0');
       if (magnitude > (int64_t{1} << 32)) magnitude = int64_t{1} << 32;
     }
+    const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 32) - 1;
+    fields.value_whole = i > digits_from && magnitude <= limit && rest_is_blank(i);
     fields.integer_value = ToInt32(negative, static_cast<uint64_t>(magnitude));
   }
   fields.error = false;

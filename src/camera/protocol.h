@@ -35,6 +35,10 @@ struct ReplyFields {
   int value_count = 0;            // 0, 1 or 2
   int command_id = -1;
   int32_t integer_value = 0;  // "&H" hexadecimal or leading decimal
+  // The value text is one whole number a 32-bit register holds and nothing else (trailing
+  // blanks aside): a sign and decimal digits from -2147483648 to 4294967295, or "&H" and 1 to 8
+  // hexadecimal digits. An empty value, "4000abc" or 2^32 is not.
+  bool value_whole = false;
   bool error = true;
 };
 

@@ -81,8 +81,8 @@ int LoadSettingsCommand(Session& session, const std::string& file) {
                         std::to_string(report.unanswered) + " not answered.";
   if (report.foreign > 0) {
     summary += "\n" + std::to_string(report.foreign) +
-               (report.foreign == 1 ? " line was no settings line and was skipped."
-                                    : " lines were no settings lines and were skipped.");
+               (report.foreign == 1 ? " line was skipped: it names" : " lines were skipped: they name") +
+               " no register or hold no whole 32-bit value.";
   }
   // A provisioning script must not take a wrong or empty file for a camera set up.
   if (report.sent == 0) summary = NoSettingsSentText(file);

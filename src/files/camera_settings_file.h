@@ -53,7 +53,7 @@ struct SettingsLoadReport {
   int sent = 0;        // values written to the camera
   int refused = 0;     // writes the camera answered with a refusal
   int unanswered = 0;  // writes with no answer (time-out, or the line went away)
-  int foreign = 0;     // pieces that are neither blank nor a line naming a register
+  int foreign = 0;     // pieces neither blank nor naming a register with one whole value
   bool line_lost = false;
 };
 

@@ -13,6 +13,48 @@
 namespace ctrl {
 namespace {
 
+// A settings line must state its value whole: what is cut, padded with other text or beyond
+// 32 bits would otherwise become 0, the number's start or a saturated value.
+TEST(Protocol, WholeValuesAreOneNumberARegisterHolds) {
+  struct Case {
+    const char* value;
+    bool whole;
+    int32_t integer;  // checked when whole
+  };
+  const Case cases[] = {
+      {"4000", true, 4000},
+      {"+4000", true, 4000},
+      {"-4095", true, -4095},
+      {"4294963201", true, -4095},  // the 32-bit pattern of -4095
+      {"4294967295", true, -1},
+      {"-2147483648", true, -2147483647 - 1},
+      {"4 0 0 0", true, 4000},  // spaces go anywhere
+      {"4000\t", true, 4000},
+      {"&H1F", true, 31},
+      {"&HFFFFFFFF", true, -1},
+      {"", false, 0},
+      {"-", false, 0},
+      {"4000abc", false, 0},
+      {"4294967296", false, 0},
+      {"-2147483649", false, 0},
+      {"99999999999999999999", false, 0},
+      {"&H", false, 0},
+      {"&H1FFFFFFFF", false, 0},
+      {"&H1FG", false, 0},
+      {"0x1F", false, 0},
+  };
+  CommandTable table;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    ReplyFields fields;
+    ASSERT_TRUE(ParseReply(std::string("0x01001010=") + c.value, table, ModelKind::Mono, fields));
+    EXPECT_EQ(fields.value_whole, c.whole);
+    if (c.whole) {
+      EXPECT_EQ(fields.integer_value, c.integer);
+    }
+  }
+}
+
 TEST(Protocol, RequestsAreFormattedExactly) {
   EXPECT_EQ(FormatReadRequest(0x01600004), "rd 0x01600004\r\n");
   EXPECT_EQ(FormatWriteRequest(0x01001010, 4000), "wr 0x01001010 4000\r\n");

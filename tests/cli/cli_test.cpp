@@ -151,7 +151,10 @@ TEST(Cli, LoadSettingsSaysWhatAFileFromAnotherProgramHeld) {
        "holds no settings this camera takes"},
       {"byte order mark", "\xEF\xBB\xBF" + settings, kExitOk, sent_all + " from "},
       {"two foreign lines", settings + "0x0100101O=3000\n# note\n\n", kExitOk,
-       "2 lines were no settings lines and were skipped."},
+       "2 lines were skipped: they name no register or hold no whole 32-bit value."},
+      {"values the file does not state whole",
+       settings + "0x01001010=\n0x01001010=4294971296\n0x01001010=3000abc\n", kExitOk,
+       "3 lines were skipped"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

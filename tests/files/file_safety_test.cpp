@@ -370,6 +370,12 @@ TEST_F(FileSafetyTest, ForeignFilesSayWhatTheyHold) {
       {"blank lines are not foreign, a misspelt register and a word are",
        "  \t \r\n\n0x0100101O=3300\ngarbage\n0x01001010=3300\n", 1, 2, 3300},
       {"a spreadsheet's export", "Address,Value\n0x01001010;3400\n", 0, 2, 4000},
+      {"values the file does not state whole: empty, cut, beyond 32 bits, two, a query",
+       "0x01001010=\n0x01001010=35abc\n0x01001010=4294971296\n0x01001010=&H1FFFFFFFF\n"
+       "0x01001010=&H\n0x01001010=3500,1\n0x01001010?3500\n",
+       0, 7, 4000},
+      {"whole values in every form the grammar has", "0x01001010 = &HDAC\n0x0100101C=+9000\t\n", 2,
+       0, 3500},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
