@@ -246,10 +246,14 @@ Json LoadSettings(CameraContext& camera, const Json& request) {
     return Failure("The settings could not be read.");
   }
   const int accepted = report.sent - report.refused - report.unanswered;
-  const std::string summary = "Sent " + std::to_string(report.sent) + " values; " +
-                              std::to_string(accepted) + " accepted, " +
-                              std::to_string(report.refused) + " not accepted, " +
-                              std::to_string(report.unanswered) + " not answered.";
+  std::string summary = "Sent " + std::to_string(report.sent) + " values; " +
+                        std::to_string(accepted) + " accepted, " + std::to_string(report.refused) +
+                        " not accepted, " + std::to_string(report.unanswered) + " not answered.";
+  if (report.foreign > 0) {
+    summary += " " + std::to_string(report.foreign) +
+               (report.foreign == 1 ? " line was" : " lines were") +
+               " skipped: no register, or no whole 32-bit value.";
+  }
   if (report.sent == 0) return Failure(NoSettingsSentText("The settings file"));
   const bool complete = report.refused == 0 && report.unanswered == 0 && !report.line_lost;
   Json reply = complete ? Success() : Failure(summary);
@@ -257,6 +261,7 @@ Json LoadSettings(CameraContext& camera, const Json& request) {
   reply["accepted"] = accepted;
   reply["refused"] = report.refused;
   reply["unanswered"] = report.unanswered;
+  reply["skipped"] = report.foreign;
   reply["message"] = summary;
   return reply;
 }

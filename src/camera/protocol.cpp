@@ -147,11 +147,11 @@ bool ParseReply(std::string_view line, const CommandTable& table, ModelKind kind
         magnitude = uint64_t{std::numeric_limits<uint32_t>::max()} + 1;
       }
     }
-    fields.value_whole = i > 2 && magnitude <= std::numeric_limits<uint32_t>::max() &&
-                         rest_is_blank(i);
+    fields.value_whole =
+        i > 2 && magnitude <= std::numeric_limits<uint32_t>::max() && rest_is_blank(i);
     // "&HFFFFFFFF" is the 32-bit pattern of -1, as the file writer's readers expect.
-    fields.integer_value = static_cast<int32_t>(static_cast<uint32_t>(
-        std::min<uint64_t>(magnitude, std::numeric_limits<uint32_t>::max())));
+    fields.integer_value = static_cast<int32_t>(
+        static_cast<uint32_t>(std::min<uint64_t>(magnitude, std::numeric_limits<uint32_t>::max())));
   } else {
     size_t i = 0;
     bool negative = false;

@@ -382,7 +382,7 @@ void PrintOutcome(Session& session, const std::string& command, const CameraEntr
     Json record = {{"command", command}, {"station", camera.station}, {"camera", camera.camera},
                    {"ok", ok}};
     for (const char* key : {"feature", "address", "value", "text", "unit", "sent", "accepted",
-                            "refused", "unanswered"}) {
+                            "refused", "unanswered", "skipped"}) {
       if (reply.contains(key)) record[key] = reply[key];
     }
     record["error"] = ok ? Json() : Json(ReplyError(reply));

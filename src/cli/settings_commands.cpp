@@ -76,20 +76,13 @@ int LoadSettingsCommand(Session& session, const std::string& file) {
   if (!ReadCameraSettingFile(file, context, &report)) return kExitCamera;
   const int accepted = report.sent - report.refused - report.unanswered;
   std::string summary = "Sent " + std::to_string(report.sent) + " values from " + file + "; " +
-                        std::to_string(accepted) + " accepted, " +
-                        std::to_string(report.refused) + " not accepted, " +
-                        std::to_string(report.unanswered) + " not answered.";
-  if (report.foreign > 0) {
-    summary += "\n" + std::to_string(report.foreign) +
-               (report.foreign == 1 ? " line was skipped: it names" : " lines were skipped: they name") +
-               " no register or hold no whole 32-bit value.";
-  }
+                        std::to_string(accepted) + " accepted, " + std::to_string(report.refused) +
+                        " not accepted, " + std::to_string(report.unanswered) + " not answered.";
   // A provisioning script must not take a wrong or empty file for a camera set up.
   if (report.sent == 0) summary = NoSettingsSentText(file);
   session.err() << summary << '\n';
-  const int code = report.sent > 0 && report.refused == 0 && report.unanswered == 0
-                       ? kExitOk
-                       : kExitCamera;
+  const int code =
+      report.sent > 0 && report.refused == 0 && report.unanswered == 0 ? kExitOk : kExitCamera;
   if (session.json()) {
     session.EmitJson({{"command", "load-settings"},
                       {"exit", code},

@@ -196,6 +196,14 @@ bool ReadCameraSettingFile(const std::string& path, SettingsFileContext& context
     message += counts.line_lost ? "The camera's line went away. " : "";
     message += lines_of(counts.unanswered, " not answered by the camera.");
   }
+  if (counts.foreign > 0) {
+    // Each of them is a value the operator may believe sent.
+    if (!message.empty()) message += "\n";
+    message += lines_of(counts.foreign, " skipped:") +
+               (counts.foreign == 1 ? " it names no register or holds"
+                                    : " they name no register or hold") +
+               " no whole 32-bit value.";
+  }
   if (!message.empty()) {
     CurrentNotifier().ShowMessage(message, "Camera Setting File", MessageIcon::Exclamation);
   }

@@ -151,10 +151,11 @@ TEST(Cli, LoadSettingsSaysWhatAFileFromAnotherProgramHeld) {
        "holds no settings this camera takes"},
       {"byte order mark", "\xEF\xBB\xBF" + settings, kExitOk, sent_all + " from "},
       {"two foreign lines", settings + "0x0100101O=3000\n# note\n\n", kExitOk,
-       "2 lines were skipped: they name no register or hold no whole 32-bit value."},
+       "2 lines of " + (dir / "other.cam").string() +
+           " were skipped: they name no register or hold no whole 32-bit value."},
       {"values the file does not state whole",
        settings + "0x01001010=\n0x01001010=4294971296\n0x01001010=3000abc\n", kExitOk,
-       "3 lines were skipped"},
+       "3 lines of " + (dir / "other.cam").string() + " were skipped"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -165,8 +166,7 @@ TEST(Cli, LoadSettingsSaysWhatAFileFromAnotherProgramHeld) {
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
     const Result json = RunCli({"--simulate", "--json", "load-settings", file});
     EXPECT_EQ(json.code, c.code);
-    EXPECT_NE(json.out.find(c.code == kExitOk ? "\"error\":null" : "\"exit\":1"),
-              std::string::npos)
+    EXPECT_NE(json.out.find(c.code == kExitOk ? "\"error\":null" : "\"exit\":1"), std::string::npos)
         << json.out;
   }
   fs::remove_all(dir);

@@ -145,8 +145,12 @@ TEST_F(SettingsFileTest, LoadSkipsWhatDoesNotBelongAndSendsTheRest) {
   ASSERT_TRUE(ReadCameraSettingFile(file.string(), context, &report));
   EXPECT_EQ(Writes(), (std::vector<std::string>{"wr 0x01001010 1234\r\n", "wr 0x0120604C 31\r\n",
                                                 "wr 0x0100604C 2\r\n", "wr 0x0100604C 4\r\n"}));
+  // The lines that name no register are said at the end: the operator may believe them sent.
   EXPECT_EQ(notifier_.Texts(),
-            std::vector<std::string>{"Unexpected error occurred in ToCtrlId(): Command id is 0"});
+            (std::vector<std::string>{"Unexpected error occurred in ToCtrlId(): Command id is 0",
+                                      "2 lines of " + file.string() +
+                                          " were skipped: they name no register or hold no "
+                                          "whole 32-bit value."}));
   EXPECT_EQ(db_.GetDataValue(1704), 1234);
   EXPECT_EQ(db_.GetDataValue(1708), 31);
   EXPECT_EQ(db_.GetDataValue(1691), 4);

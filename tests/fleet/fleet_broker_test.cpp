@@ -495,6 +495,14 @@ TEST_F(FleetTest, AFileWithoutSettingsForTheCameraNeitherAppliesNorMatches) {
           << run.out;
     }
   }
+  // A line of a good file that cannot be sent is said, not lost in a success.
+  const Result partly =
+      Fleet({"apply", WriteFile("partly.cam", std::string(kGolden) + "0x01001010=\n")});
+  EXPECT_EQ(partly.code, 0) << partly.out << partly.err;
+  EXPECT_NE(partly.out.find("st1/mono: Sent 2 values; 2 accepted, 0 not accepted, 0 not answered. "
+                            "1 line was skipped"),
+            std::string::npos)
+      << partly.out;
 }
 
 TEST_F(FleetTest, AFullQueueRefusesAtOnce) {
