@@ -62,7 +62,8 @@ struct SettingsLoadReport {
 std::string NoSettingsSentText(const std::string& file);
 
 // Sends every applicable line to the camera and records what the camera accepted; a refused
-// value keeps the camera's value in the database and is counted in one message at the end.
+// value keeps the camera's value in the database and is counted in one message at the end, as
+// are the lines skipped for naming no register or stating no whole value.
 // Then all controls are refreshed and the database marked synchronised. False only when the
 // file cannot be opened: it is missing, unreadable, not a regular file (a folder, device or
 // FIFO) or larger than any settings file could be. The file is read piece by piece, and the
