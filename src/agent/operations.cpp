@@ -245,6 +245,7 @@ Json LoadSettings(CameraContext& camera, const Json& request) {
   if (!ReadCameraSettingFile(file.path(), context, &report)) {
     return Failure("The settings could not be read.");
   }
+  if (report.sent == 0) return Failure(NoSettingsSentText("The settings file"));
   const int accepted = report.sent - report.refused - report.unanswered;
   std::string summary = "Sent " + std::to_string(report.sent) + " values; " +
                         std::to_string(accepted) + " accepted, " + std::to_string(report.refused) +
@@ -254,7 +255,6 @@ Json LoadSettings(CameraContext& camera, const Json& request) {
                (report.foreign == 1 ? " line was" : " lines were") +
                " skipped: no register, or no whole 32-bit value.";
   }
-  if (report.sent == 0) return Failure(NoSettingsSentText("The settings file"));
   const bool complete = report.refused == 0 && report.unanswered == 0 && !report.line_lost;
   Json reply = complete ? Success() : Failure(summary);
   reply["sent"] = report.sent;
